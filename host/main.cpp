@@ -1,0 +1,71 @@
+// kelvara-host: the least of a host application that the module needs. It
+// owns a QApplication and embeds CPython 3.13 on the same thread, then runs
+// its arguments the way the python command does ("script.py args",
+// "-m module args", "-c code"), so pytest and the demo run inside it.
+#include <Python.h>
+
+#include <QApplication>
+#include <QByteArray>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The interpreter takes the project's virtual environment from the program
+// name: Python finds pyvenv.cfg beside it and sets sys.prefix accordingly.
+QByteArray pythonProgram()
+{
+    const QByteArray fromEnvironment = qgetenv("KELVARA_HOST_PYTHON");
+    return fromEnvironment.isEmpty() ? QByteArray(KELVARA_VENV_PYTHON) : fromEnvironment;
+}
+
+// The built extension module is importable without further setup; an
+// empty KELVARA_MODULE_DIR leaves sys.path to the environment alone (for
+// trying an installed wheel).
+void addModuleDirToPythonPath()
+{
+    const QByteArray moduleDir =
+        qEnvironmentVariableIsSet("KELVARA_MODULE_DIR") ? qgetenv("KELVARA_MODULE_DIR")
+                                                         : QByteArray(KELVARA_MODULE_DIR);
+    if (moduleDir.isEmpty())
+        return;
+    QByteArray path = qgetenv("PYTHONPATH");
+    path = path.isEmpty() ? moduleDir : moduleDir + ':' + path;
+    qputenv("PYTHONPATH", path);
+}
+
+int runPython(int argc, char **argv)
+{
+    addModuleDirToPythonPath();
+
+    PyConfig config;
+    PyConfig_InitPythonConfig(&config);
+    config.parse_argv = 1;
+    PyStatus status = PyConfig_SetBytesArgv(&config, argc, argv);
+    if (!PyStatus_Exception(status))
+        status = PyConfig_SetBytesString(&config, &config.program_name, pythonProgram().constData());
+    if (!PyStatus_Exception(status))
+        status = Py_InitializeFromConfig(&config);
+    PyConfig_Clear(&config);
+    if (PyStatus_Exception(status)) {
+        if (PyStatus_IsExit(status))
+            return status.exitcode;
+        std::fprintf(stderr, "kelvara-host: cannot start Python: %s\n",
+                     status.err_msg ? status.err_msg : "unknown error");
+        return 1;
+    }
+    // Runs the script or module and finalises the interpreter, so that the
+    // dialogs a script leaves behind are destroyed while Qt still exists.
+    return Py_RunMain();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Qt sees only the program name: every other argument belongs to Python.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    return runPython(argc, argv);
+}
