@@ -160,6 +160,14 @@ PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
        "Describe the top-level widget with this object name (title, visible, modal, size), "
        "or None.");
 
+    module.def("top_levels", [] {
+        std::vector<std::string> names;
+        const auto widgets = QApplication::topLevelWidgets();
+        for (const QWidget *widget : widgets)
+            names.push_back(widget->objectName().toStdString());
+        return names;
+    }, "Object names of all top-level widgets, shown or hidden.");
+
     module.def("press", [](const std::string &dialog, const std::string &button) {
         auto *box = findDialog(dialog)->findChild<QDialogButtonBox *>();
         const QMetaEnum buttons = QMetaEnum::fromType<QDialogButtonBox::StandardButtons>();

@@ -1,0 +1,196 @@
+"""The module as a script sees it: import, classes, constructors, delete, threads."""
+
+import ast
+import glob
+import io
+import os
+import subprocess
+import sys
+import threading
+
+import pytest
+
+import KelvaraWidgets
+import kelvarahost
+
+CLASSES = ["ProgressDialog", "KelvaraDisplay", "KelvaraSelection"]
+STANDARD_MODULE_ATTRIBUTES = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
+
+
+def test_module_holds_exactly_the_three_classes_in_order():
+    names = list(vars(KelvaraWidgets))
+    assert set(names) - STANDARD_MODULE_ATTRIBUTES == set(CLASSES)
+    assert [name for name in names if name in CLASSES] == CLASSES
+
+
+def test_module_entry_is_the_only_export():
+    listing = subprocess.run(["nm", "-D", "--defined-only", KelvaraWidgets.__file__],
+                             check=True, capture_output=True, text=True).stdout
+    symbols = [line.split()[-1] for line in listing.splitlines()]
+    assert [symbol for symbol in symbols if symbol not in ("_init", "_fini")] == ["PyInit_KelvaraWidgets"]
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_class_identity(name):
+    cls = getattr(KelvaraWidgets, name)
+    assert cls.__module__ == "KelvaraWidgets"
+    assert cls.__name__ == name
+    assert "_pybind11_conduit_v1_" in vars(cls)
+    assert cls.__init__.__doc__.strip() == f"__init__(self: KelvaraWidgets.{name}) -> None"
+    own = [attr for attr in vars(cls) if not attr.startswith("__")]
+    assert own[0] == "_pybind11_conduit_v1_"
+    assert own[-1] == "delete"
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_new_dialog_is_hidden_and_goes_with_its_object(name):
+    dialog = getattr(KelvaraWidgets, name)()
+    assert kelvarahost.find_dialog(name)["visible"] is False
+    del dialog
+    assert kelvarahost.find_dialog(name) is None
+
+
+@pytest.mark.parametrize("name", CLASSES)
+@pytest.mark.parametrize("args", [(None,), (0,), ("parent",)])
+def test_constructor_takes_no_argument(name, args):
+    with pytest.raises(TypeError, match="incompatible constructor arguments"):
+        getattr(KelvaraWidgets, name)(*args)
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_instances_take_no_new_attributes(name):
+    dialog = getattr(KelvaraWidgets, name)()
+    with pytest.raises(AttributeError):
+        dialog.note = "x"
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_delete_prints_notice_each_time_and_keeps_dialog(name, monkeypatch):
+    dialog = getattr(KelvaraWidgets, name)()
+    writes = []
+
+    class Recorder(io.StringIO):
+        def write(self, text):
+            writes.append(text)
+            return super().write(text)
+
+    monkeypatch.setattr(sys, "stdout", Recorder())
+    assert dialog.delete() is None
+    assert dialog.delete() is None
+    notice = f"{name}::delete function is no longer necessary"
+    assert writes == [notice, "\n", notice, "\n"]
+    assert kelvarahost.find_dialog(name) is not None
+
+
+def test_delete_with_stdout_none_raises_attribute_error(monkeypatch):
+    dialog = KelvaraWidgets.ProgressDialog()
+    monkeypatch.setattr(sys, "stdout", None)
+    with pytest.raises(AttributeError):
+        dialog.delete()
+
+
+def test_python_subclass_must_call_base_init():
+    class Forgetful(KelvaraWidgets.ProgressDialog):
+        def __init__(self):
+            pass
+
+    class Careful(KelvaraWidgets.ProgressDialog):
+        def __init__(self):
+            super().__init__()
+
+    with pytest.raises(TypeError):
+        Forgetful()
+    assert Careful().cancelled() is False
+
+
+def test_method_of_other_class_rejects_self():
+    with pytest.raises(TypeError, match="incompatible function arguments"):
+        KelvaraWidgets.ProgressDialog.cancelled(KelvaraWidgets.KelvaraSelection())
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_calls_from_another_thread_raise_runtime_error(name):
+    dialog = getattr(KelvaraWidgets, name)()
+    method = next(attr for attr in vars(type(dialog)) if not attr.startswith("_") and attr != "delete")
+    errors = []
+
+    def worker():
+        for call in (lambda: getattr(KelvaraWidgets, name)(), getattr(dialog, method)):
+            try:
+                call()
+            except RuntimeError as error:
+                errors.append(str(error))
+            except TypeError:
+                errors.append("TypeError")
+
+    thread = threading.Thread(target=worker)
+    thread.start()
+    thread.join()
+    assert len(errors) == 2
+    assert all("thread" in error for error in errors), errors
+
+
+def test_dialog_without_qapplication_raises_runtime_error():
+    script = (
+        "import KelvaraWidgets\n"
+        "for name in ('ProgressDialog', 'KelvaraDisplay', 'KelvaraSelection'):\n"
+        "    try:\n"
+        "        getattr(KelvaraWidgets, name)()\n"
+        "    except RuntimeError as error:\n"
+        "        print(error)\n"
+    )
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(KelvaraWidgets.__file__))
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, env=env, timeout=60)
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert len(lines) == 3
+    assert all("QApplication must exist" in line for line in lines)
+
+
+def other_pythons():
+    """Interpreters of other minor versions on this machine (pyenv's, Debian's)."""
+    found = {}
+    pyenv_root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
+    for path in sorted(glob.glob(f"{pyenv_root}/versions/3.*/bin/python3")) + sorted(glob.glob("/usr/bin/python3.[0-9]*")):
+        if not os.access(path, os.X_OK) or path.endswith("-config"):
+            continue
+        version = subprocess.run([path, "-c", "import sys; print(sys.version_info[1])"],
+                                 capture_output=True, text=True).stdout.strip()
+        if version.isdigit() and int(version) != 13 and int(version) >= 8:
+            found.setdefault(int(version), path)
+    return list(found.values())
+
+
+LOAD_ELSEWHERE = """
+import importlib.machinery, importlib.util, os, sys
+# Bind lazily, so that the module's own version check runs before the loader
+# trips over an API the other interpreter lacks.
+sys.setdlopenflags(os.RTLD_LAZY)
+path = sys.argv[1]
+loader = importlib.machinery.ExtensionFileLoader("KelvaraWidgets", path)
+spec = importlib.util.spec_from_file_location("KelvaraWidgets", path, loader=loader)
+try:
+    importlib.util.module_from_spec(spec)
+except ImportError as error:
+    print(repr(str(error)))
+    print(repr(sys.version))
+"""
+
+
+@pytest.mark.parametrize("python", other_pythons() or [pytest.param(None, marks=pytest.mark.skip("no other Python"))])
+def test_import_under_other_minor_version_fails_with_version_text(python):
+    result = subprocess.run([python, "-c", LOAD_ELSEWHERE, KelvaraWidgets.__file__],
+                            capture_output=True, text=True, timeout=60)
+    message, version = map(ast.literal_eval, result.stdout.splitlines())
+    assert message == ("Python version mismatch: module was compiled for Python 3.13, "
+                       f"but the interpreter version is incompatible: {version}.")
+
+
+def test_host_reports_callback_exceptions():
+    def failing():
+        raise ValueError("from the event loop")
+
+    kelvarahost.call_later(0, failing)
+    kelvarahost.process_events()
+    with pytest.raises(ValueError, match="from the event loop"):
+        kelvarahost.raise_pending_error()
