@@ -10,6 +10,7 @@ the script answers them itself and saves a PNG of each in the output folder
 import os
 import sys
 import time
+from typing import Callable
 
 import kelvarahost
 from KelvaraWidgets import ProgressDialog
@@ -18,19 +19,19 @@ INTERACTIVE = kelvarahost.platform() not in ("offscreen", "minimal")
 OUTPUT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "demo-output")
 
 
-def answer(delay_ms, dialog_name, picture, action):
+def answer(delay_ms: int, dialog_name: str, picture: str, action: Callable[[], object]) -> None:
     """Offscreen only: after a delay, save a picture of the dialog, then act as the user."""
     if INTERACTIVE:
         return
 
-    def act():
+    def act() -> None:
         kelvarahost.grab(dialog_name, os.path.join(OUTPUT, picture))
         action()
 
     kelvarahost.call_later(delay_ms, act)
 
 
-def run_query_with_progress():
+def run_query_with_progress() -> None:
     stages = [
         ("Connecting to the Kelvara server", 40),
         ("Fetching compound batches", 120),
@@ -62,7 +63,7 @@ def run_query_with_progress():
         print(f"Query finished: {total} steps.")
 
 
-def main():
+def main() -> None:
     os.makedirs(OUTPUT, exist_ok=True)
     print(f"Qt platform: {kelvarahost.platform()}" + ("" if INTERACTIVE else f"; pictures go to {OUTPUT}"))
     run_query_with_progress()
