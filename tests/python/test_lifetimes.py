@@ -1,0 +1,148 @@
+"""Dialogs come and go with their Python objects: no leaks, no crashes, a usable host."""
+
+import gc
+import json
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+import kelvarahost
+from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
+
+ASSAYS = json.dumps({f"Assay {n}": {"alias": f"A{n}", "default_uncertainty": 0.1 * n,
+                                    "selected": n % 2 == 0} for n in range(30)})
+LIBRARIES = {f"Group {g}": [f"KL-{g}-{n}" for n in range(20)] for g in range(5)}
+
+
+def cycle_progress():
+    dialog = ProgressDialog()
+    dialog.setMessage("Working")
+    dialog.show()
+    dialog.tick()
+    del dialog
+
+
+def cycle_display():
+    dialog = KelvaraDisplay()
+    dialog.setDisplayData(ASSAYS)
+    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
+    assert dialog.run() is True
+    del dialog
+
+
+def cycle_selection():
+    dialog = KelvaraSelection()
+    dialog.setAvailableItems(LIBRARIES)
+    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraSelection", "Cancel"))
+    assert dialog.run() is False
+    del dialog
+
+
+def resident_kib():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+@pytest.mark.parametrize("cycle", [cycle_progress, cycle_display, cycle_selection])
+def test_memory_stays_flat_over_a_thousand_dialogs(cycle):
+    for _ in range(100):
+        cycle()
+    gc.collect()
+    warm = resident_kib()
+    for _ in range(900):
+        cycle()
+    gc.collect()
+    grown = resident_kib() - warm
+    # A leak of one dialog per cycle would be several megabytes here.
+    assert grown < 2048, f"resident memory grew by {grown} KiB over 900 dialogs"
+    assert kelvarahost.top_levels() == []
+
+
+def test_dialog_dropped_inside_its_own_run_lives_until_run_returns():
+    holder = {"dialog": KelvaraDisplay()}
+    holder["dialog"].setDisplayData(ASSAYS)
+
+    def drop_then_cancel():
+        del holder["dialog"]
+        gc.collect()
+        assert kelvarahost.find_dialog("KelvaraDisplay")["visible"] is True
+        kelvarahost.press("KelvaraDisplay", "Cancel")
+
+    kelvarahost.call_later(0, drop_then_cancel)
+    assert holder["dialog"].run() is False
+    assert kelvarahost.find_dialog("KelvaraDisplay") is None
+
+
+def test_nested_runs_unwind_in_order():
+    outer = KelvaraSelection()
+    outer.setAvailableItems(LIBRARIES)
+    results = []
+
+    def open_inner():
+        inner = KelvaraDisplay()
+        inner.setDisplayData(ASSAYS)
+        kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
+        results.append(inner.run())
+        kelvarahost.press("KelvaraSelection", "Cancel")
+
+    kelvarahost.call_later(0, open_inner)
+    results.append(outer.run())
+    assert results == [True, False]
+
+
+def test_exception_inside_run_reaches_script_and_host_stays_usable():
+    dialog = KelvaraDisplay()
+
+    def broken():
+        raise LookupError("no such assay")
+
+    kelvarahost.call_later(0, broken)
+    assert dialog.run() is False
+    with pytest.raises(LookupError, match="no such assay"):
+        kelvarahost.raise_pending_error()
+
+    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
+    assert dialog.run() is True
+
+
+def run_in_new_host(source):
+    """Run a script in a fresh host process (this very binary) and return the result."""
+    host = os.readlink("/proc/self/exe")
+    return subprocess.run([host, "-c", textwrap.dedent(source)], capture_output=True, text=True, timeout=120)
+
+
+def test_script_ending_with_dialogs_shown_exits_cleanly():
+    result = run_in_new_host("""
+        import KelvaraWidgets, kelvarahost
+        progress = KelvaraWidgets.ProgressDialog()
+        progress.show()
+        progress.tick()
+        display = KelvaraWidgets.KelvaraDisplay()
+        display.setDisplayData('{"IC50": {}}')
+        selection = KelvaraWidgets.KelvaraSelection()
+        selection.setAvailableItems({"Internal": ["KL-1"]})
+        cycle = [progress, display, selection]
+        cycle.append(cycle)  # collected only at shutdown
+        print("left", sorted(kelvarahost.top_levels()))
+        raise SystemExit(3)
+        """)
+    assert result.returncode == 3, result.stderr
+    assert "left ['KelvaraDisplay', 'KelvaraSelection', 'ProgressDialog']" in result.stdout
+
+
+def test_uncaught_exception_in_callback_during_run_exits_with_traceback():
+    result = run_in_new_host("""
+        import KelvaraWidgets, kelvarahost
+        def broken():
+            raise RuntimeError("callback failed")
+        dialog = KelvaraWidgets.KelvaraSelection()
+        kelvarahost.call_later(0, broken)
+        print("run returned", dialog.run())
+        kelvarahost.raise_pending_error()
+        """)
+    assert result.returncode == 1
+    assert "run returned False" in result.stdout
+    assert "RuntimeError: callback failed" in result.stderr
