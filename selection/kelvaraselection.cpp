@@ -1,0 +1,148 @@
+#include "kelvaraselection.h"
+#include "ui_kelvaraselection.h"
+
+#include <QList>
+#include <QPushButton>
+#include <QTreeWidgetItemIterator>
+#include <QVariant>
+#include <QVariantList>
+
+namespace {
+
+QString libraryMarker()
+{
+    return QStringLiteral("Library");
+}
+
+bool isLibrary(const QTreeWidgetItem *item, int column)
+{
+    return item->data(column, Qt::UserRole).toString() == libraryMarker();
+}
+
+} // namespace
+
+KelvaraSelection::KelvaraSelection(QWidget *parent)
+    : QDialog(parent, Qt::WindowFlags())
+    , ui(new Ui::KelvaraSelection)
+    , inCheckUpdate(false)
+    , checkedLibraries(0)
+{
+    ui->setupUi(this);
+    updateOkButton();
+    connect(ui->treeWidget, &QTreeWidget::itemChanged, this, &KelvaraSelection::listSelectionChanged);
+}
+
+KelvaraSelection::~KelvaraSelection()
+{
+    delete ui;
+}
+
+bool KelvaraSelection::run()
+{
+    return exec() == QDialog::Accepted;
+}
+
+void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
+{
+    // Every new item starts unchecked, so no group needs recomputing and the
+    // Ok button keeps its state. Each group is built complete, off the tree,
+    // and all of them are inserted at once: no itemChanged per item, and one
+    // model insertion per call instead of one per library.
+    QList<QTreeWidgetItem *> groups;
+    groups.reserve(available_items.size());
+    for (auto entry = available_items.cbegin(); entry != available_items.cend(); ++entry) {
+        auto *group = new QTreeWidgetItem(QStringList{entry.key()});
+        const QVariantList names = entry.value().toList();
+        QList<QTreeWidgetItem *> libraries;
+        libraries.reserve(names.size());
+        for (const QVariant &name : names) {
+            auto *library = new QTreeWidgetItem(QStringList{name.toString()});
+            library->setCheckState(0, Qt::Unchecked);
+            library->setData(0, Qt::UserRole, libraryMarker());
+            libraries.append(library);
+        }
+        group->addChildren(libraries);
+        group->setCheckState(0, Qt::Unchecked);
+        groups.append(group);
+    }
+    ui->treeWidget->addTopLevelItems(groups);
+    for (QTreeWidgetItem *group : std::as_const(groups))
+        ui->treeWidget->expandItem(group);
+}
+
+QStringList KelvaraSelection::selectedItems() const
+{
+    QStringList names;
+    for (QTreeWidgetItemIterator it(ui->treeWidget); *it; ++it) {
+        const QTreeWidgetItem *item = *it;
+        if (item->checkState(0) == Qt::Checked && isLibrary(item, 0))
+            names.append(item->text(0));
+    }
+    return names;
+}
+
+QString KelvaraSelection::aggregationMode() const
+{
+    return ui->rbCompound->isChecked() ? QStringLiteral("compound") : QStringLiteral("batch");
+}
+
+void KelvaraSelection::listSelectionChanged(QTreeWidgetItem *item, int column)
+{
+    // The check states set below come straight back through itemChanged.
+    // Items of another tree (reachable only through the meta-object) are not ours to touch.
+    if (inCheckUpdate || !item || item->treeWidget() != ui->treeWidget)
+        return;
+    inCheckUpdate = true;
+    if (!isLibrary(item, column))
+        pushStateToLibraries(item);
+    else if (QTreeWidgetItem *group = item->parent())
+        group->setCheckState(0, recountGroup(group));
+    updateOkButton();
+    inCheckUpdate = false;
+}
+
+void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
+{
+    const int count = group->childCount();
+    if (count == 0)
+        return;
+    const Qt::CheckState state = group->checkState(0);
+    // A partially checked group only sums up its libraries: handing that
+    // state down would turn every checked library into an unselected one.
+    if (state == Qt::PartiallyChecked) {
+        group->setCheckState(0, recountGroup(group));
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        group->child(i)->setCheckState(0, state);
+    recountGroup(group);
+}
+
+// One pass over the group's children: brings the checked-library counts up
+// to date and returns the state that the children add up to.
+Qt::CheckState KelvaraSelection::recountGroup(QTreeWidgetItem *group)
+{
+    const int count = group->childCount();
+    int checked = 0;
+    int checkedInGroup = 0;
+    for (int i = 0; i < count; ++i) {
+        const QTreeWidgetItem *child = group->child(i);
+        if (child->checkState(0) != Qt::Checked)
+            continue;
+        ++checked;
+        if (isLibrary(child, 0))
+            ++checkedInGroup;
+    }
+    int &known = checkedLibrariesInGroup[group];
+    checkedLibraries += checkedInGroup - known;
+    known = checkedInGroup;
+
+    if (checked == count)
+        return Qt::Checked;
+    return checked == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
+}
+
+void KelvaraSelection::updateOkButton()
+{
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(checkedLibraries > 0);
+}
