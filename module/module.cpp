@@ -5,4 +5,5 @@
 PYBIND11_MODULE(KelvaraWidgets, module)
 {
     kelvara::registerProgressDialog(module);
+    kelvara::registerKelvaraDisplay(module);
 }

@@ -1,0 +1,24 @@
+#include "dialogclass.h"
+
+#include "kelvaradisplay.h"
+
+#include <QByteArray>
+
+namespace kelvara {
+
+void registerKelvaraDisplay(py::module_ &module)
+{
+    using Guard = py::call_guard<RequireGuiThread>;
+    auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
+    // The display data is JSON in UTF-8; its bytes pass through untouched.
+    cls.def("run", &KelvaraDisplay::run, Guard())
+        .def("setDisplayData", [](KelvaraDisplay &dialog, const std::string &displayData) {
+            dialog.setDisplayData(QByteArray::fromStdString(displayData));
+        }, Guard())
+        .def("displayData", [](const KelvaraDisplay &dialog) {
+            return dialog.displayData().toStdString();
+        }, Guard());
+    addDeleteNotice(cls);
+}
+
+} // namespace kelvara
