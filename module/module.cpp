@@ -6,4 +6,5 @@ PYBIND11_MODULE(KelvaraWidgets, module)
 {
     kelvara::registerProgressDialog(module);
     kelvara::registerKelvaraDisplay(module);
+    kelvara::registerKelvaraSelection(module);
 }
