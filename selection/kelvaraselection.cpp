@@ -51,12 +51,14 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
     QList<QTreeWidgetItem *> groups;
     groups.reserve(available_items.size());
     for (auto entry = available_items.cbegin(); entry != available_items.cend(); ++entry) {
-        auto *group = new QTreeWidgetItem(QStringList{entry.key()});
+        auto *group = new QTreeWidgetItem;
+        group->setText(0, entry.key());
         const QVariantList names = entry.value().toList();
         QList<QTreeWidgetItem *> libraries;
         libraries.reserve(names.size());
         for (const QVariant &name : names) {
-            auto *library = new QTreeWidgetItem(QStringList{name.toString()});
+            auto *library = new QTreeWidgetItem;
+            library->setText(0, name.toString());
             library->setCheckState(0, Qt::Unchecked);
             library->setData(0, Qt::UserRole, libraryMarker());
             libraries.append(library);
@@ -118,24 +120,20 @@ void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
     recountGroup(group);
 }
 
-// One pass over the group's children: brings the checked-library counts up
-// to date and returns the state that the children add up to.
+// One pass over the group's children (all of them libraries): brings the
+// checked-library counts up to date and returns the state that the children
+// add up to.
 Qt::CheckState KelvaraSelection::recountGroup(QTreeWidgetItem *group)
 {
     const int count = group->childCount();
     int checked = 0;
-    int checkedInGroup = 0;
     for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem *child = group->child(i);
-        if (child->checkState(0) != Qt::Checked)
-            continue;
-        ++checked;
-        if (isLibrary(child, 0))
-            ++checkedInGroup;
+        if (group->child(i)->checkState(0) == Qt::Checked)
+            ++checked;
     }
     int &known = checkedLibrariesInGroup[group];
-    checkedLibraries += checkedInGroup - known;
-    known = checkedInGroup;
+    checkedLibraries += checked - known;
+    known = checked;
 
     if (checked == count)
         return Qt::Checked;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTest>
@@ -420,7 +421,10 @@ void tst_KelvaraSelection::shouldPushGroupStateToLibraries()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     for (Qt::CheckState state : {Qt::Checked, Qt::Unchecked}) {
+        QSignalSpy changed(tree(dialog), &QTreeWidget::itemChanged);
         clickCheckBox(tree(dialog), item(dialog, 0));
+        // Each item changes once, straight to its new state.
+        QCOMPARE(changed.count(), 4);
         QCOMPARE(item(dialog, 0)->checkState(0), state);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(item(dialog, 0, i)->checkState(0), state);
