@@ -1,0 +1,1095 @@
+#include "kelvaradisplay.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template <class Widget>
+Widget *child(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<Widget *>(QString::fromLatin1(name));
+}
+
+// The widgets a user works with, found by object name.
+struct Form
+{
+    explicit Form(QWidget *dialog)
+        : search(child<QLineEdit>(dialog, "lineEditSearch"))
+        , list(child<QListView>(dialog, "listView"))
+        , selectAll(child<QPushButton>(dialog, "selectButton"))
+        , clear(child<QPushButton>(dialog, "clearButton"))
+        , assayName(child<QLabel>(dialog, "assayNameLabel"))
+        , displayName(child<QLineEdit>(dialog, "lineEditDisplayName"))
+        , uncertainty(child<QLineEdit>(dialog, "lineEditUncertainty"))
+        , count(child<QCheckBox>(dialog, "cbDisplayCount"))
+        , values(child<QCheckBox>(dialog, "cbDisplayValues"))
+        , arithmetic(child<QRadioButton>(dialog, "rbArithmetic"))
+        , geometric(child<QRadioButton>(dialog, "rbgeometric"))
+        , details(child<QGroupBox>(dialog, "groupBox"))
+        , buttons(child<QDialogButtonBox>(dialog, "buttonBox"))
+    {
+    }
+
+    QStandardItemModel *assays() const
+    {
+        return qobject_cast<QStandardItemModel *>(
+            qobject_cast<QSortFilterProxyModel *>(list->model())->sourceModel());
+    }
+
+    QModelIndex shownRow(const QString &name) const
+    {
+        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::UserRole,
+                                                           name, 1, Qt::MatchExactly);
+        return found.value(0);
+    }
+
+    QStringList shownNames() const
+    {
+        QStringList names;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            names << list->model()->index(row, 0).data().toString();
+        return names;
+    }
+
+    QStringList selectedNames() const
+    {
+        QStringList names;
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        for (const QModelIndex &index : rows)
+            names << index.data(Qt::UserRole).toString();
+        return names;
+    }
+
+    // Every row, hidden ones too, as its name and + for checked or - for unchecked.
+    QStringList rows() const
+    {
+        QStringList result;
+        for (int row = 0; row < assays()->rowCount(); ++row) {
+            const QStandardItem *item = assays()->item(row);
+            result << item->text() + QLatin1Char(item->checkState() == Qt::Checked ? '+' : '-');
+        }
+        return result;
+    }
+
+    // Rows, selection and details as the user sees them.
+    QStringList state() const
+    {
+        QStringList result = rows();
+        result << selectedNames().join(QLatin1Char(',')) << assayName->toolTip() << assayName->text()
+               << displayName->text() << uncertainty->text()
+               << QString::number(count->isChecked()) << QString::number(values->isChecked())
+               << QString::number(arithmetic->isChecked()) << QString::number(geometric->isChecked());
+        return result;
+    }
+
+    QLineEdit *search;
+    QListView *list;
+    QPushButton *selectAll;
+    QPushButton *clear;
+    QLabel *assayName;
+    QLineEdit *displayName;
+    QLineEdit *uncertainty;
+    QCheckBox *count;
+    QCheckBox *values;
+    QRadioButton *arithmetic;
+    QRadioButton *geometric;
+    QGroupBox *details;
+    QDialogButtonBox *buttons;
+};
+
+QByteArray json(const char *text)
+{
+    return QByteArray(text);
+}
+
+QJsonObject stored(const KelvaraDisplay &dialog, const QString &name)
+{
+    return QJsonDocument::fromJson(dialog.displayData()).object().value(name).toObject();
+}
+
+// The text the output carries for one key of one assay, as written.
+QString writtenValue(const KelvaraDisplay &dialog, const QString &key)
+{
+    const QRegularExpression pattern(QLatin1Char('"') + key + QStringLiteral("\": ([^,\n]*)"));
+    return pattern.match(QString::fromUtf8(dialog.displayData())).captured(1);
+}
+
+void expectMessages(std::initializer_list<const char *> starts)
+{
+    for (const char *start : starts)
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QLatin1Char('^') + QLatin1String(start)));
+}
+
+// A first show also delivers the resize that was pending while hidden.
+bool showFirstTime(QWidget *dialog)
+{
+    expectMessages({"Resizing: ", "Showing: "});
+    dialog->show();
+    return QTest::qWaitForWindowExposed(dialog);
+}
+
+void resizeShown(QWidget *dialog, int width, int height)
+{
+    expectMessages({"Resizing: "});
+    dialog->resize(width, height);
+}
+
+void clickRow(const Form &form, const QString &name)
+{
+    const QRect rect = form.list->visualRect(form.shownRow(name));
+    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+void clickCheckBox(const Form &form, const QString &name)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(form.list);
+    option.rect = form.list->visualRect(form.shownRow(name));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    const QRect box = form.list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator,
+                                                          &option, form.list);
+    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+}
+
+void retype(QLineEdit *edit, const QString &text)
+{
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+// The edits a user leaves in the details: they are only in the store once saved.
+void editDetails(const Form &form, const QString &alias)
+{
+    retype(form.displayName, alias);
+    retype(form.uncertainty, QStringLiteral("0.10"));
+    QTest::mouseClick(form.count, Qt::LeftButton);
+    QTest::mouseClick(form.geometric, Qt::LeftButton);
+}
+
+// Checks each row the way a click on its box does, one at a time; hidden
+// rows too, as a user could before typing the search text.
+void checkRowByRow(const Form &form)
+{
+    QStandardItemModel *model = form.assays();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->item(row)->checkState() != Qt::Checked)
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
+}
+
+// Collects the dialog's show and resize messages while it lives.
+class MessageRecorder
+{
+public:
+    MessageRecorder() { previous = qInstallMessageHandler(record); }
+    ~MessageRecorder() { qInstallMessageHandler(previous); messages.clear(); }
+
+    static inline QStringList messages;
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (type == QtDebugMsg
+            && (message.startsWith(QLatin1String("Resizing: ")) || message.startsWith(QLatin1String("Showing: "))))
+            messages << message;
+        else
+            previous(type, context, message);
+    }
+
+    static inline QtMessageHandler previous = nullptr;
+};
+
+const char *const ThreeAssays = R"({
+    "alpha": {"alias": "A", "default_uncertainty": 0.5, "include_count": true},
+    "beta": {"selected": false, "factor": true, "include_values": true},
+    "gamma": {"selected": false, "alias": "G", "default_uncertainty": 3}
+})";
+
+} // namespace
+
+class tst_KelvaraDisplay : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+
+    void shouldHaveDefaultValuesOnCreation();
+    void shouldShowFormTexts_data();
+    void shouldShowFormTexts();
+    void shouldHaveSlotsInMetaObjectOrder_data();
+    void shouldHaveSlotsInMetaObjectOrder();
+    void shouldFollowTabOrder();
+    void shouldKeepMeanButtonsExclusive();
+    void shouldNeverEditListItems();
+    void shouldGiveExtraHeightToList();
+
+    void shouldReadDisplayData_data();
+    void shouldReadDisplayData();
+    void shouldWriteDisplayData_data();
+    void shouldWriteDisplayData();
+    void shouldKeepExtraKeysUntilAssayIsSaved();
+    void shouldRoundTripDisplayData();
+    void shouldDropUnsavedEditsOnNewData();
+    void shouldSaveAssayWithEmptyName();
+
+    void shouldSelectRowWhenChecked_data();
+    void shouldSelectRowWhenChecked();
+    void shouldKeepSelectionWhenUnchecked();
+    void shouldSaveOldAndLoadNewAssayOnSelectionChange();
+    void shouldFilterBySearchText_data();
+    void shouldFilterBySearchText();
+    void shouldKeepCurrentAssayWhenSearchHidesIt();
+    void shouldSelectAllRows_data();
+    void shouldSelectAllRows();
+    void shouldSelectAllLikeCheckingRowByRow_data();
+    void shouldSelectAllLikeCheckingRowByRow();
+    void shouldClearAllRows_data();
+    void shouldClearAllRows();
+    void shouldSaveOnlyWhenAccepted_data();
+    void shouldSaveOnlyWhenAccepted();
+    void shouldElideLongAssayName();
+    void shouldWriteOneMessagePerShowAndResize();
+
+    void shouldKeepUncertaintyWhenBrowsing_data();
+    void shouldKeepUncertaintyWhenBrowsing();
+    void shouldSaveTypedUncertaintyAsShown_data();
+    void shouldSaveTypedUncertaintyAsShown();
+    void shouldKeepEditsOnResize();
+    void shouldKeepLongDisplayNameWhenBrowsing();
+};
+
+void tst_KelvaraDisplay::cleanup()
+{
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void tst_KelvaraDisplay::shouldHaveDefaultValuesOnCreation()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    QCOMPARE(dialog.objectName(), QStringLiteral("KelvaraDisplay"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Kelvara Data"));
+    QCOMPARE(dialog.size(), QSize(793, 796));
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(!dialog.isModal());
+    QCOMPARE(form.assayName->text(), QStringLiteral("TextLabel"));
+    QVERIFY(form.search->text().isEmpty());
+    QVERIFY(form.displayName->text().isEmpty());
+    QVERIFY(form.displayName->placeholderText().isEmpty());
+    QVERIFY(form.uncertainty->text().isEmpty());
+    QVERIFY(!form.count->isChecked());
+    QVERIFY(!form.values->isChecked());
+    QVERIFY(form.arithmetic->isChecked());
+    QVERIFY(!form.geometric->isChecked());
+    QCOMPARE(form.list->model()->rowCount(), 0);
+    QCOMPARE(form.list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(form.buttons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(form.assayName->maximumHeight(), 20);
+    QCOMPARE(form.assayName->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(form.assayName->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+    QCOMPARE(dialog.displayData(), json("{\n}\n"));
+}
+
+void tst_KelvaraDisplay::shouldShowFormTexts_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("text");
+
+    const auto row = [](const char *object, const char *property, const char *text) {
+        QTest::addRow("%s.%s", object, property)
+            << QString::fromLatin1(object) << QByteArray(property) << QString::fromLatin1(text);
+    };
+    row("label", "text", "Available assays");
+    row("lineEditSearch", "toolTip", "Enter text to search assay list");
+    row("lineEditSearch", "placeholderText", "Type here to search assay list");
+    row("selectButton", "toolTip", "Select all available assays");
+    row("selectButton", "text", "Select all");
+    row("clearButton", "toolTip", "Clear all selections");
+    row("clearButton", "text", "Clear");
+    row("groupBox", "title", "Details:");
+    row("label_2", "text", "Display name:");
+    row("label_3", "text", "Default uncertainty:");
+    row("lineEditDisplayName", "toolTip", "Specify the column name for Halvion to use for this assay");
+    row("label_4", "text", "Assay name:");
+    row("lineEditUncertainty", "toolTip", "Specify a value to use for uncertainty when there are "
+                                          "insufficient data to calculate a standard deviation");
+    row("lineEditUncertainty", "placeholderText", "0.0");
+    row("cbDisplayCount", "text", "Display count (n) of all individual values in separate column");
+    row("cbDisplayValues", "text", "Display all individual values in separate column");
+    row("groupBox_2", "title", "Aggregation:");
+    row("rbArithmetic", "toolTip", "Calculate the arithmetic mean of all values when aggregating data");
+    row("rbArithmetic", "text", "Arithmetic mean");
+    row("rbgeometric", "toolTip", "Calculate the geometric mean of all values when aggregating data");
+    row("rbgeometric", "text", "Geometric mean");
+}
+
+void tst_KelvaraDisplay::shouldShowFormTexts()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QByteArray, property);
+    QFETCH(QString, text);
+
+    KelvaraDisplay dialog;
+    const QWidget *widget = dialog.findChild<QWidget *>(objectName);
+    QVERIFY(widget);
+    QCOMPARE(widget->property(property.constData()).toString(), text);
+}
+
+void tst_KelvaraDisplay::shouldHaveSlotsInMetaObjectOrder_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<int>("access");
+    QTest::addColumn<QByteArray>("returnType");
+    QTest::addColumn<QByteArrayList>("parameterNames");
+    QTest::addColumn<bool>("isConst");
+
+    int index = 0;
+    const auto row = [&index](const char *signature, QMetaMethod::Access access, const char *returnType,
+                              QByteArrayList names, bool isConst = false) {
+        QTest::newRow(signature) << index++ << QByteArray(signature) << int(access)
+                                 << QByteArray(returnType) << names << isConst;
+    };
+    row("run()", QMetaMethod::Public, "bool", {});
+    row("setDisplayData(QByteArray)", QMetaMethod::Public, "void", {"display_data"});
+    row("displayData()", QMetaMethod::Public, "QByteArray", {}, true);
+    row("accept()", QMetaMethod::Protected, "void", {});
+    row("resizeEvent(QResizeEvent*)", QMetaMethod::Protected, "void", {"event"});
+    row("showEvent(QShowEvent*)", QMetaMethod::Protected, "void", {"event"});
+    row("selectionChangedSlot(QItemSelection,QItemSelection)", QMetaMethod::Private, "void",
+        {"before", "after"});
+    row("saveDisplayData()", QMetaMethod::Private, "void", {});
+    row("clearSelectionSlot()", QMetaMethod::Private, "void", {});
+    row("selectAllSlot()", QMetaMethod::Private, "void", {});
+    row("selectOnCheck(QStandardItem*)", QMetaMethod::Private, "void", {""});
+}
+
+void tst_KelvaraDisplay::shouldHaveSlotsInMetaObjectOrder()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, signature);
+    QFETCH(int, access);
+    QFETCH(QByteArray, returnType);
+    QFETCH(QByteArrayList, parameterNames);
+    QFETCH(bool, isConst);
+
+    const QMetaObject &meta = KelvaraDisplay::staticMetaObject;
+    QCOMPARE(meta.className(), "KelvaraDisplay");
+    QCOMPARE(meta.superClass(), &QDialog::staticMetaObject);
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 11);
+    QCOMPARE(meta.propertyCount(), meta.propertyOffset());
+    QCOMPARE(meta.enumeratorCount(), meta.enumeratorOffset());
+    QCOMPARE(meta.classInfoCount(), meta.classInfoOffset());
+
+    const QMetaMethod method = meta.method(meta.methodOffset() + index);
+    QCOMPARE(method.methodSignature(), signature);
+    QCOMPARE(method.methodType(), QMetaMethod::Slot);
+    QCOMPARE(int(method.access()), access);
+    QCOMPARE(method.typeName(), returnType.constData());
+    QCOMPARE(method.parameterNames(), parameterNames);
+    QCOMPARE(method.isConst(), isConst);
+}
+
+void tst_KelvaraDisplay::shouldFollowTabOrder()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    const QList<QWidget *> expected = {
+        form.search, form.list, form.selectAll, form.clear, form.displayName, form.uncertainty,
+        form.count, form.values, form.arithmetic, form.geometric,
+        form.buttons->button(QDialogButtonBox::Ok), form.buttons->button(QDialogButtonBox::Cancel),
+    };
+    QList<QWidget *> chain;
+    for (QWidget *widget = dialog.nextInFocusChain(); widget != &dialog; widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            chain << widget;
+    }
+    QCOMPARE(chain, expected);
+}
+
+void tst_KelvaraDisplay::shouldKeepMeanButtonsExclusive()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    QTest::mouseClick(form.geometric, Qt::LeftButton);
+    QVERIFY(form.geometric->isChecked());
+    QVERIFY(!form.arithmetic->isChecked());
+    QTest::mouseClick(form.arithmetic, Qt::LeftButton);
+    QVERIFY(form.arithmetic->isChecked());
+    QVERIFY(!form.geometric->isChecked());
+}
+
+void tst_KelvaraDisplay::shouldNeverEditListItems()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+
+    const QRect rect = form.list->visualRect(form.shownRow(QStringLiteral("beta")));
+    QTest::mouseDClick(form.list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::keyClick(form.list, Qt::Key_F2);
+    QTest::keyClicks(form.list, QStringLiteral("x"));
+    QVERIFY(!form.list->viewport()->findChild<QLineEdit *>());
+    QCOMPARE(form.shownNames(), QStringList({u"alpha"_s, u"beta"_s, u"gamma"_s}));
+}
+
+void tst_KelvaraDisplay::shouldGiveExtraHeightToList()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    QVERIFY(showFirstTime(&dialog));
+    const int listHeight = form.list->height();
+    const int detailsHeight = form.details->height();
+
+    resizeShown(&dialog, dialog.width(), dialog.height() + 200);
+    QTRY_COMPARE(form.list->height(), listHeight + 200);
+    QCOMPARE(form.details->height(), detailsHeight);
+}
+
+void tst_KelvaraDisplay::shouldReadDisplayData_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("empty text") << json("") << QStringList();
+    QTest::newRow("not JSON") << json("assays") << QStringList();
+    QTest::newRow("syntax error") << json(R"({"a": {})") << QStringList();
+    QTest::newRow("array") << json("[]") << QStringList();
+    QTest::newRow("number") << json("5") << QStringList();
+    QTest::newRow("character code order")
+        << json(R"({"b": {}, "B": {}, "a": {}, "A": {}, "ångström": {}, "Größe": {}})")
+        << QStringList({u"A+"_s, u"B+"_s, u"Größe+"_s, u"a+"_s, u"b+"_s, u"ångström+"_s});
+    QTest::newRow("selected values")
+        << json(R"({"missing": {}, "true": {"selected": true}, "false": {"selected": false},
+                    "zero": {"selected": 0}, "one": {"selected": 1}, "null": {"selected": null}})")
+        << QStringList({u"false-"_s, u"missing+"_s, u"null-"_s, u"one+"_s, u"true+"_s, u"zero-"_s});
+    QTest::newRow("members that are not objects")
+        << json(R"({"n": 5, "s": "text", "l": [false], "z": null})")
+        << QStringList({u"l+"_s, u"n+"_s, u"s+"_s, u"z+"_s});
+    QTest::newRow("empty name") << json(R"({"": {"selected": false}, "a": {}})")
+                                << QStringList({u"-"_s, u"a+"_s});
+}
+
+void tst_KelvaraDisplay::shouldReadDisplayData()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, rows);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(text);
+    QCOMPARE(form.rows(), rows);
+    // The first row is selected and its assay current.
+    const QStringList first = rows.isEmpty() ? QStringList() : QStringList(rows.first().chopped(1));
+    QCOMPARE(form.selectedNames(), first);
+    QCOMPARE(form.assayName->toolTip(), first.value(0));
+}
+
+void tst_KelvaraDisplay::shouldWriteDisplayData_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("empty") << json("") << json("{\n}\n");
+    QTest::newRow("no selected key") << json(R"({"a": {}})") << json(R"({
+    "a": {
+        "selected": true
+    }
+}
+)");
+    QTest::newRow("member that is not an object") << json(R"({"a": [1]})") << json(R"({
+    "a": {
+        "selected": true
+    }
+}
+)");
+    QTest::newRow("key order and number forms")
+        << json(R"({"b": {"x": 1.0, "selected": 0, "default_uncertainty": 0.30, "alias": "B", "e": 1e-5},
+                    "a": {"big": 12345678901234, "alias": 2}})")
+        << json(R"({
+    "a": {
+        "alias": 2,
+        "big": 12345678901234,
+        "selected": true
+    },
+    "b": {
+        "alias": "B",
+        "default_uncertainty": 0.3,
+        "e": 1e-05,
+        "selected": false,
+        "x": 1
+    }
+}
+)");
+    QTest::newRow("nested extra keys") << json(R"({"a": {"extra": {"k": [1, "two"]}}})") << json(R"({
+    "a": {
+        "extra": {
+            "k": [
+                1,
+                "two"
+            ]
+        },
+        "selected": true
+    }
+}
+)");
+}
+
+void tst_KelvaraDisplay::shouldWriteDisplayData()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, written);
+
+    KelvaraDisplay dialog;
+    dialog.setDisplayData(text);
+    QCOMPARE(dialog.displayData(), written);
+    // Writing changes nothing.
+    QCOMPARE(dialog.displayData(), written);
+}
+
+void tst_KelvaraDisplay::shouldKeepExtraKeysUntilAssayIsSaved()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"a": {"extra": 1, "alias": "A"}, "b": {"extra": 2}, "c": 3})"));
+    QVERIFY(showFirstTime(&dialog));
+    QCOMPARE(stored(dialog, u"a"_s).keys(), QStringList({u"alias"_s, u"extra"_s, u"selected"_s}));
+
+    clickRow(form, u"c"_s);
+    const QStringList saved = {u"alias"_s, u"default_uncertainty"_s, u"factor"_s,
+                               u"include_count"_s, u"include_values"_s, u"selected"_s};
+    QCOMPARE(stored(dialog, u"a"_s).keys(), saved);
+    QCOMPARE(stored(dialog, u"a"_s).value(u"alias"_s).toString(), u"A"_s);
+    QCOMPARE(stored(dialog, u"b"_s).keys(), QStringList({u"extra"_s, u"selected"_s}));
+    QCOMPARE(stored(dialog, u"c"_s).keys(), QStringList({u"selected"_s}));
+
+    clickRow(form, u"b"_s);
+    QCOMPARE(stored(dialog, u"c"_s).keys(), saved);
+}
+
+void tst_KelvaraDisplay::shouldRoundTripDisplayData()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+    editDetails(form, u"edited"_s);
+    clickCheckBox(form, u"gamma"_s);
+    const QByteArray written = dialog.displayData();
+    const QStringList rows = form.rows();
+
+    KelvaraDisplay copy;
+    copy.setDisplayData(written);
+    QCOMPARE(Form(&copy).rows(), rows);
+    QCOMPARE(copy.displayData(), written);
+}
+
+void tst_KelvaraDisplay::shouldDropUnsavedEditsOnNewData()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    editDetails(form, u"edited"_s);
+    dialog.setDisplayData(json(R"({"delta": {}})"));
+    QCOMPARE(form.rows(), QStringList({u"delta+"_s}));
+    QCOMPARE(QJsonDocument::fromJson(dialog.displayData()).object().keys(), QStringList({u"delta"_s}));
+
+    dialog.setDisplayData(json(ThreeAssays));
+    QCOMPARE(form.displayName->text(), u"A"_s);
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"A"_s);
+}
+
+void tst_KelvaraDisplay::shouldSaveAssayWithEmptyName()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"": {"alias": "none"}, "b": {}})"));
+    QVERIFY(showFirstTime(&dialog));
+    QCOMPARE(form.selectedNames(), QStringList(QString()));
+    QCOMPARE(form.displayName->text(), u"none"_s);
+
+    editDetails(form, u"edited"_s);
+    clickRow(form, u"b"_s);
+    const QJsonObject saved = stored(dialog, QString());
+    QCOMPARE(saved.value(u"alias"_s).toString(), u"edited"_s);
+    QCOMPARE(saved.value(u"default_uncertainty"_s).toDouble(), 0.1);
+    QCOMPARE(saved.value(u"factor"_s).toBool(), true);
+}
+
+void tst_KelvaraDisplay::shouldSelectRowWhenChecked_data()
+{
+    QTest::addColumn<bool>("byMouse");
+    QTest::newRow("click on the check box") << true;
+    // What a script's helper does: it sets the check state on the list's model.
+    QTest::newRow("check state set on the model") << false;
+}
+
+void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
+{
+    QFETCH(bool, byMouse);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+    editDetails(form, u"edited"_s);
+
+    if (byMouse)
+        clickCheckBox(form, u"gamma"_s);
+    else
+        form.list->model()->setData(form.shownRow(u"gamma"_s), Qt::Checked, Qt::CheckStateRole);
+
+    QCOMPARE(form.rows(), QStringList({u"alpha+"_s, u"beta-"_s, u"gamma+"_s}));
+    QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
+    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(form.displayName->text(), u"G"_s);
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
+}
+
+void tst_KelvaraDisplay::shouldKeepSelectionWhenUnchecked()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"a": {}, "b": {}, "c": {}})"));
+    QVERIFY(showFirstTime(&dialog));
+    clickRow(form, u"b"_s);
+
+    clickCheckBox(form, u"b"_s);
+    form.list->model()->setData(form.shownRow(u"c"_s), Qt::Unchecked, Qt::CheckStateRole);
+    QCOMPARE(form.rows(), QStringList({u"a+"_s, u"b-"_s, u"c-"_s}));
+    QCOMPARE(form.selectedNames(), QStringList({u"b"_s}));
+    QCOMPARE(form.assayName->toolTip(), u"b"_s);
+}
+
+void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+    const QStringList alpha = form.state();
+    QCOMPARE(alpha.mid(alpha.size() - 6),
+             QStringList({u"A"_s, u"0.5"_s, u"1"_s, u"0"_s, u"1"_s, u"0"_s}));
+
+    editDetails(form, u"edited"_s);
+    const QStringList edited = form.state();
+    clickRow(form, u"beta"_s);
+    QCOMPARE(form.assayName->toolTip(), u"beta"_s);
+    const QStringList beta = form.state();
+    QCOMPARE(beta.mid(beta.size() - 6), QStringList({QString(), u"0"_s, u"0"_s, u"1"_s, u"0"_s, u"1"_s}));
+    QCOMPARE(stored(dialog, u"alpha"_s), QJsonObject({{u"alias"_s, u"edited"_s},
+                                                       {u"default_uncertainty"_s, 0.1},
+                                                       {u"factor"_s, true},
+                                                       {u"include_count"_s, false},
+                                                       {u"include_values"_s, false},
+                                                       {u"selected"_s, true}}));
+
+    clickRow(form, u"alpha"_s);
+    // Back on alpha the edits are shown as saved: the uncertainty in its shortest form.
+    QCOMPARE(form.state(), edited.mid(0, edited.size() - 5) + QStringList({u"0.1"_s})
+                               + edited.mid(edited.size() - 4));
+}
+
+void tst_KelvaraDisplay::shouldFilterBySearchText_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("no text") << QString()
+                             << QStringList({u"Alpha"_s, u"Beta"_s, u"GAMMA"_s, u"alphabet"_s});
+    QTest::newRow("start") << u"alp"_s << QStringList({u"Alpha"_s, u"alphabet"_s});
+    QTest::newRow("other case") << u"ALP"_s << QStringList({u"Alpha"_s, u"alphabet"_s});
+    QTest::newRow("middle") << u"mM"_s << QStringList({u"GAMMA"_s});
+    QTest::newRow("end") << u"bet"_s << QStringList({u"Beta"_s, u"alphabet"_s});
+    QTest::newRow("display name only") << u"zeta"_s << QStringList();
+}
+
+void tst_KelvaraDisplay::shouldFilterBySearchText()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, shown);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"Alpha": {"alias": "zeta"}, "alphabet": {}, "Beta": {}, "GAMMA": {}})"));
+    QTest::keyClicks(form.search, search);
+    QCOMPARE(form.shownNames(), shown);
+    // The search never changes what is stored.
+    QCOMPARE(form.rows(), QStringList({u"Alpha+"_s, u"Beta+"_s, u"GAMMA+"_s, u"alphabet+"_s}));
+}
+
+void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+
+    QTest::keyClicks(form.search, u"amm"_s);
+    QCOMPARE(form.shownNames(), QStringList({u"gamma"_s}));
+    QVERIFY(form.selectedNames().isEmpty());
+    QCOMPARE(form.assayName->toolTip(), u"alpha"_s);
+    QCOMPARE(form.displayName->text(), u"A"_s);
+
+    retype(form.displayName, u"edited"_s);
+    clickRow(form, u"gamma"_s);
+    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
+}
+
+void tst_KelvaraDisplay::shouldSelectAllRows_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QString>("current");
+
+    QTest::newRow("no search") << QString() << QStringList({u"cherry"_s}) << u"cherry"_s;
+    // Checking a row that the search hides clears the selection, and the
+    // assay that was current stays current.
+    QTest::newRow("last unchecked row hidden") << u"an"_s << QStringList() << u"banana"_s;
+    QTest::newRow("every unchecked row hidden") << u"pp"_s << QStringList() << u"apple"_s;
+}
+
+void tst_KelvaraDisplay::shouldSelectAllRows()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, selected);
+    QFETCH(QString, current);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"apple": {}, "banana": {"selected": false},
+                                   "cherry": {"selected": false}, "date": {}})"));
+    QVERIFY(showFirstTime(&dialog));
+    QTest::keyClicks(form.search, search);
+
+    QTest::mouseClick(form.selectAll, Qt::LeftButton);
+    QCOMPARE(form.rows(), QStringList({u"apple+"_s, u"banana+"_s, u"cherry+"_s, u"date+"_s}));
+    QCOMPARE(form.selectedNames(), selected);
+    QCOMPARE(form.assayName->toolTip(), current);
+}
+
+void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<QString>("search");
+
+    const QByteArray mixed = json(R"({
+        "": {"selected": false, "alias": 7},
+        "a1": {"default_uncertainty": 0.3, "extra": [1]},
+        "a2": {"selected": false, "default_uncertainty": 1234567, "include_count": 1},
+        "b1": {"selected": false, "alias": "B", "factor": true, "extra": null},
+        "b2": 5,
+        "b3": {"selected": false, "default_uncertainty": "0.25", "include_values": true},
+        "c1": {"selected": false, "default_uncertainty": 0.1}
+    })");
+    QTest::newRow("first row current") << mixed << QString() << QString();
+    QTest::newRow("unchecked row current") << mixed << u"b1"_s << QString();
+    QTest::newRow("checked row current") << mixed << u"a1"_s << QString();
+    QTest::newRow("search hides the current row") << mixed << QString() << u"b"_s;
+    // The list moves its current row, and with it the selection, to a row still shown.
+    QTest::newRow("search moves the selection") << mixed << u"b1"_s << u"a"_s;
+    QTest::newRow("search hides every row") << mixed << u"a2"_s << u"z"_s;
+    QTest::newRow("all rows checked") << json(R"({"a": {"extra": 1}, "b": {}})") << u"b"_s << QString();
+}
+
+void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, clicked);
+    QFETCH(QString, search);
+
+    const auto prepare = [&](KelvaraDisplay &each, const Form &eachForm) {
+        each.setDisplayData(text);
+        QVERIFY(showFirstTime(&each));
+        if (!clicked.isEmpty())
+            clickRow(eachForm, clicked);
+        QTest::keyClicks(eachForm.search, search);
+        editDetails(eachForm, u"edited"_s);
+    };
+    KelvaraDisplay dialog;
+    KelvaraDisplay reference;
+    const Form form(&dialog);
+    const Form referenceForm(&reference);
+    prepare(dialog, form);
+    prepare(reference, referenceForm);
+
+    QTest::mouseClick(form.selectAll, Qt::LeftButton);
+    checkRowByRow(referenceForm);
+    QCOMPARE(form.state(), referenceForm.state());
+    QCOMPARE(dialog.displayData(), reference.displayData());
+
+    // Ok saves whatever the details show, so they must belong to the same assay.
+    QTest::mouseClick(form.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QTest::mouseClick(referenceForm.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QCOMPARE(dialog.displayData(), reference.displayData());
+}
+
+void tst_KelvaraDisplay::shouldClearAllRows_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("selected");
+
+    QTest::newRow("no search") << QString() << QStringList({u"b"_s});
+    QTest::newRow("search hides the other rows") << u"b"_s << QStringList({u"b"_s});
+    QTest::newRow("search hides every row") << u"z"_s << QStringList();
+}
+
+void tst_KelvaraDisplay::shouldClearAllRows()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, selected);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"a": {}, "b": {"alias": "B"}, "c": {"selected": false}})"));
+    QVERIFY(showFirstTime(&dialog));
+    clickRow(form, u"b"_s);
+    QTest::keyClicks(form.search, search);
+    retype(form.displayName, u"edited"_s);
+
+    QTest::mouseClick(form.clear, Qt::LeftButton);
+    QCOMPARE(form.rows(), QStringList({u"a-"_s, u"b-"_s, u"c-"_s}));
+    QCOMPARE(form.selectedNames(), selected);
+    QCOMPARE(form.assayName->toolTip(), u"b"_s);
+    // Nothing was saved: the edit is still only in the field.
+    QCOMPARE(form.displayName->text(), u"edited"_s);
+    QCOMPARE(stored(dialog, u"b"_s).value(u"alias"_s).toString(), u"B"_s);
+}
+
+void tst_KelvaraDisplay::shouldSaveOnlyWhenAccepted_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("Ok") << u"ok"_s << true;
+    QTest::newRow("Cancel") << u"cancel"_s << false;
+    QTest::newRow("Escape") << u"escape"_s << false;
+    QTest::newRow("close button") << u"close"_s << false;
+}
+
+void tst_KelvaraDisplay::shouldSaveOnlyWhenAccepted()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, accepted);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    expectMessages({"Resizing: ", "Showing: "});
+    QTimer::singleShot(0, &dialog, [&] {
+        editDetails(form, u"first"_s);
+        clickRow(form, u"beta"_s);
+        editDetails(form, u"second"_s);
+        if (how == u"ok"_s)
+            QTest::mouseClick(form.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        else if (how == u"cancel"_s)
+            QTest::mouseClick(form.buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        else if (how == u"escape"_s)
+            QTest::keyClick(form.displayName, Qt::Key_Escape);
+        else
+            dialog.close();
+    });
+    QCOMPARE(dialog.run(), accepted);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"first"_s);
+    QCOMPARE(stored(dialog, u"beta"_s).value(u"alias"_s).toString(), accepted ? u"second"_s : QString());
+}
+
+void tst_KelvaraDisplay::shouldElideLongAssayName()
+{
+    const QString longName = u"Assay "_s + QString(300, u'W');
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(QJsonDocument(QJsonObject({{longName, QJsonObject()}, {u"short"_s, QJsonObject()}})).toJson());
+    QVERIFY(showFirstTime(&dialog));
+
+    const QFontMetrics metrics(form.assayName->font());
+    const QString elided = form.assayName->text();
+    QVERIFY(elided.endsWith(QChar(0x2026)));
+    QVERIFY(longName.startsWith(elided.chopped(1)));
+    QVERIFY(metrics.horizontalAdvance(elided) <= form.assayName->width());
+    QCOMPARE(form.assayName->toolTip(), longName);
+    QVERIFY(form.assayName->height() <= 20);
+
+    resizeShown(&dialog, dialog.width() + 300, dialog.height());
+    QVERIFY(form.assayName->text().size() > elided.size());
+    QVERIFY(form.assayName->text().endsWith(QChar(0x2026)));
+    QVERIFY(metrics.horizontalAdvance(form.assayName->text()) <= form.assayName->width());
+
+    clickRow(form, u"short"_s);
+    QCOMPARE(form.assayName->text(), u"short"_s);
+    QCOMPARE(form.assayName->toolTip(), u"short"_s);
+}
+
+void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()
+{
+    const MessageRecorder recorder;
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    const auto message = [&](const char *what) {
+        return QString::fromLatin1(what) + u" %1 ,  %2 \n"_s.arg(dialog.width()).arg(form.displayName->width());
+    };
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // The first show delivers the resize that was pending while hidden.
+    QCOMPARE(recorder.messages.size(), 2);
+    QVERIFY(recorder.messages.at(0).startsWith(u"Resizing: "_s));
+    QCOMPARE(recorder.messages.at(1), message("Showing: "));
+
+    recorder.messages.clear();
+    dialog.resize(900, 700);
+    QCOMPARE(recorder.messages, QStringList({message("Resizing: ")}));
+
+    recorder.messages.clear();
+    dialog.hide();
+    dialog.show();
+    QCOMPARE(recorder.messages, QStringList({message("Showing: ")}));
+}
+
+void tst_KelvaraDisplay::shouldKeepUncertaintyWhenBrowsing_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("written");
+
+    const auto row = [](const char *name, const char *value, const char *shown, const char *written) {
+        QTest::newRow(name) << (value ? json(R"({"a": {"default_uncertainty": )") + value + "}, \"b\": {}}"
+                                      : json(R"({"a": {}, "b": {}})"))
+                            << QString::fromLatin1(shown) << QString::fromLatin1(written);
+    };
+    row("0.3", "0.3", "0.3", "0.3");
+    row("0.1", "0.1", "0.1", "0.1");
+    row("integer", "1234567", "1234567", "1234567");
+    row("whole double", "2.0", "2", "2");
+    row("small", "0.00001", "1e-05", "1e-05");
+    row("large", "1e300", "1e+300", "1e+300");
+    row("number as text", R"("0.25")", "0.25", "0.25");
+    row("negative", "-1.5", "-1.5", "-1.5");
+    row("missing", nullptr, "0", "0");
+}
+
+void tst_KelvaraDisplay::shouldKeepUncertaintyWhenBrowsing()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, shown);
+    QFETCH(QString, written);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(text);
+    QVERIFY(showFirstTime(&dialog));
+    QCOMPARE(form.uncertainty->text(), shown);
+
+    clickRow(form, u"b"_s);
+    QCOMPARE(writtenValue(dialog, u"default_uncertainty"_s), written);
+    clickRow(form, u"a"_s);
+    QCOMPARE(form.uncertainty->text(), shown);
+}
+
+void tst_KelvaraDisplay::shouldSaveTypedUncertaintyAsShown_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("written");
+
+    const auto row = [](const char *name, const char *typed, const char *shown, const char *written) {
+        QTest::newRow(name) << QString::fromLatin1(typed) << QString::fromLatin1(shown)
+                            << QString::fromLatin1(written);
+    };
+    row("0.1", "0.1", "0.1", "0.1");
+    row("0.5", "0.5", "0.5", "0.5");
+    row("2", "2", "2", "2");
+    row("exponent", "1e-5", "1e-5", "1e-05");
+    row("comma", "1,5", "15", "15");
+    row("group separator", "1.000,5", "1.0005", "1.0005");
+    row("minus", "-2", "2", "2");
+    row("empty", "", "", "0");
+    row("lone point", ".", ".", "0");
+    row("overflow", "1e400", "1e400", "0");
+}
+
+void tst_KelvaraDisplay::shouldSaveTypedUncertaintyAsShown()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, written);
+
+    // A locale with a decimal comma must not change what the field takes.
+    const QLocale systemLocale;
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(systemLocale); });
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(R"({"a": {"default_uncertainty": 9}, "b": {}})"));
+    QVERIFY(showFirstTime(&dialog));
+    retype(form.uncertainty, typed);
+    QCOMPARE(form.uncertainty->text(), shown);
+
+    clickRow(form, u"b"_s);
+    QCOMPARE(writtenValue(dialog, u"default_uncertainty"_s), written);
+}
+
+void tst_KelvaraDisplay::shouldKeepEditsOnResize()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(json(ThreeAssays));
+    QVERIFY(showFirstTime(&dialog));
+    editDetails(form, u"edited"_s);
+    const QStringList edited = form.state();
+
+    resizeShown(&dialog, 900, 700);
+    QCOMPARE(form.state(), edited);
+
+    // Showing again reloads the details from the store.
+    dialog.hide();
+    expectMessages({"Showing: "});
+    dialog.show();
+    QCOMPARE(form.displayName->text(), u"A"_s);
+    QCOMPARE(form.uncertainty->text(), u"0.5"_s);
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"A"_s);
+}
+
+void tst_KelvaraDisplay::shouldKeepLongDisplayNameWhenBrowsing()
+{
+    const QString alias(40000, u'x');
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(QJsonDocument(QJsonObject({{u"a"_s, QJsonObject({{u"alias"_s, alias}})},
+                                                     {u"b"_s, QJsonObject()}})).toJson());
+    QVERIFY(showFirstTime(&dialog));
+    clickRow(form, u"b"_s);
+    QCOMPARE(stored(dialog, u"a"_s).value(u"alias"_s).toString(), alias);
+}
+
+QTEST_MAIN(tst_KelvaraDisplay)
+#include "tst_kelvaradisplay.moc"
