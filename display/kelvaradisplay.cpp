@@ -9,7 +9,6 @@
 #include <QItemSelectionModel>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 
@@ -247,23 +246,17 @@ void KelvaraDisplay::selectRow(int row)
 
 QList<int> KelvaraDisplay::setAllCheckStates(Qt::CheckState state)
 {
-    // Hidden rows included. The per-item notifications are held back and
-    // replaced by one for the whole span, which the list and the proxy need
-    // and selectOnCheck must not see.
+    // Hidden rows included. The caller settles the selection afterwards, so
+    // the check changes must not select row by row.
+    disconnect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
     QList<int> changed;
-    {
-        const QSignalBlocker blocker(assayModel);
-        for (int row = 0; row < assayModel->rowCount(); ++row) {
-            QStandardItem *item = assayModel->item(row);
-            if (item->checkState() != state) {
-                item->setCheckState(state);
-                changed.append(row);
-            }
+    for (int row = 0; row < assayModel->rowCount(); ++row) {
+        QStandardItem *item = assayModel->item(row);
+        if (item->checkState() != state) {
+            item->setCheckState(state);
+            changed.append(row);
         }
     }
-    if (!changed.isEmpty()) {
-        Q_EMIT assayModel->dataChanged(assayModel->index(changed.first(), 0),
-                                       assayModel->index(changed.last(), 0), {Qt::CheckStateRole});
-    }
+    connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
     return changed;
 }
