@@ -201,3 +201,24 @@ def test_run_returns_false_when_rejected_and_keeps_the_choice(reject):
     accepted, _ = run_with_user(dialog, lambda: kelvarahost.press(NAME, "Ok"))
     assert accepted is True
     assert dialog.selectedItems() == ["b"]
+
+
+def test_return_key_accepts_only_once_a_library_is_checked():
+    dialog = KelvaraSelection()
+    dialog.setAvailableItems({"g": ["a"]})
+
+    def still_shown():
+        return kelvarahost.find_dialog(NAME)["visible"]
+
+    accepted, shown = run_with_user(
+        dialog,
+        lambda: kelvarahost.send_key(NAME, "Return"),
+        still_shown,
+        lambda: check("a"),
+        lambda: kelvarahost.send_key(NAME, "Return"),
+        # Ends the run should the second Return have failed to.
+        lambda: still_shown() and kelvarahost.press(NAME, "Cancel"),
+    )
+    assert shown[1] is True
+    assert accepted is True
+    assert dialog.selectedItems() == ["a"]
