@@ -2,6 +2,7 @@
 # Installs what the project needs on a fresh Debian 12/13 machine, skipping what
 # is already there: Qt 6 development packages, a CPython 3.13 with its headers,
 # and the virtual environment .venv with the Python build and test tools.
+# With --fuzz also clang with libFuzzer.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 venv="$root/.venv"
@@ -11,6 +12,9 @@ apt_packages=(
     g++ make binutils                           # compiler, and nm for the export check
     fontconfig fonts-dejavu-core                # fonts for the offscreen platform
 )
+if [ "${1:-}" = --fuzz ]; then
+    apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer
+fi
 
 missing=()
 for pkg in "${apt_packages[@]}"; do
