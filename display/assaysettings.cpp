@@ -61,9 +61,9 @@ bool isSelectedRecord(const QVariant &record)
     return record.toMap().value(SelectedKey, true).toBool();
 }
 
-QVariantMap recordWithSelection(const QVariant &record, bool selected)
+QJsonObject recordWithSelection(const QVariant &record, bool selected)
 {
-    QVariantMap map = record.toMap();
-    map.insert(SelectedKey, selected);
-    return map;
+    QJsonObject object = QJsonObject::fromVariantMap(record.toMap());
+    object.insert(SelectedKey, selected);
+    return object;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -34,4 +35,4 @@ double uncertaintyFromText(const QString &text);
 bool isSelectedRecord(const QVariant &record);
 // A stored value as the display data carries it: its record, or an empty one
 // for a value that is not an object, with "selected" set.
-QVariantMap recordWithSelection(const QVariant &record, bool selected);
+QJsonObject recordWithSelection(const QVariant &record, bool selected);

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
@@ -83,14 +84,13 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
 
 QByteArray KelvaraDisplay::displayData() const
 {
-    QVariantMap result;
+    QJsonObject result;
     for (int row = 0; row < assayModel->rowCount(); ++row) {
         const QString name = assayName(row);
         const bool checked = assayModel->item(row)->checkState() == Qt::Checked;
-        // Rows are in name order, so each insertion goes at the end.
-        result.insert(result.cend(), name, recordWithSelection(displayDataMap.value(name), checked));
+        result.insert(name, recordWithSelection(displayDataMap.value(name), checked));
     }
-    return QJsonDocument::fromVariant(result).toJson(QJsonDocument::Indented);
+    return QJsonDocument(result).toJson(QJsonDocument::Indented);
 }
 
 void KelvaraDisplay::accept()
