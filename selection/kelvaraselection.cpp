@@ -1,6 +1,7 @@
 #include "kelvaraselection.h"
 #include "ui_kelvaraselection.h"
 
+#include <QAbstractItemModel>
 #include <QList>
 #include <QPushButton>
 #include <QTreeWidgetItemIterator>
@@ -50,11 +51,12 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
     // model insertion per call instead of one per library.
     QList<QTreeWidgetItem *> groups;
     groups.reserve(available_items.size());
+    QList<QTreeWidgetItem *> libraries;
     for (auto entry = available_items.cbegin(); entry != available_items.cend(); ++entry) {
         auto *group = new QTreeWidgetItem;
         group->setText(0, entry.key());
         const QVariantList names = entry.value().toList();
-        QList<QTreeWidgetItem *> libraries;
+        libraries.clear();
         libraries.reserve(names.size());
         for (const QVariant &name : names) {
             auto *library = new QTreeWidgetItem;
@@ -67,9 +69,13 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
         group->setCheckState(0, Qt::Unchecked);
         groups.append(group);
     }
+    const int firstRow = ui->treeWidget->topLevelItemCount();
     ui->treeWidget->addTopLevelItems(groups);
-    for (QTreeWidgetItem *group : std::as_const(groups))
-        ui->treeWidget->expandItem(group);
+    // expandItem() would look each group's row up by a search from the end
+    // of the top level, quadratic in the number of groups; the rows are known.
+    const QAbstractItemModel *model = ui->treeWidget->model();
+    for (int row = firstRow; row < ui->treeWidget->topLevelItemCount(); ++row)
+        ui->treeWidget->expand(model->index(row, 0));
 }
 
 QStringList KelvaraSelection::selectedItems() const
