@@ -35,51 +35,44 @@ Widget *child(QWidget *dialog, const char *name)
 struct Form
 {
     explicit Form(QWidget *dialog)
-        : search(child<QLineEdit>(dialog, "lineEditSearch"))
-        , list(child<QListView>(dialog, "listView"))
-        , selectAll(child<QPushButton>(dialog, "selectButton"))
-        , clear(child<QPushButton>(dialog, "clearButton"))
+        : search(child<QLineEdit>(dialog, "lineEditSearch")), list(child<QListView>(dialog, "listView"))
+        , selectAll(child<QPushButton>(dialog, "selectButton")), clear(child<QPushButton>(dialog, "clearButton"))
         , assayName(child<QLabel>(dialog, "assayNameLabel"))
         , displayName(child<QLineEdit>(dialog, "lineEditDisplayName"))
         , uncertainty(child<QLineEdit>(dialog, "lineEditUncertainty"))
-        , count(child<QCheckBox>(dialog, "cbDisplayCount"))
-        , values(child<QCheckBox>(dialog, "cbDisplayValues"))
-        , arithmetic(child<QRadioButton>(dialog, "rbArithmetic"))
-        , geometric(child<QRadioButton>(dialog, "rbgeometric"))
-        , details(child<QGroupBox>(dialog, "groupBox"))
-        , buttons(child<QDialogButtonBox>(dialog, "buttonBox"))
+        , count(child<QCheckBox>(dialog, "cbDisplayCount")), values(child<QCheckBox>(dialog, "cbDisplayValues"))
+        , arithmetic(child<QRadioButton>(dialog, "rbArithmetic")), geometric(child<QRadioButton>(dialog, "rbgeometric"))
+        , detailsBox(child<QGroupBox>(dialog, "groupBox")), buttons(child<QDialogButtonBox>(dialog, "buttonBox"))
     {
     }
 
     QStandardItemModel *assays() const
     {
-        return qobject_cast<QStandardItemModel *>(
-            qobject_cast<QSortFilterProxyModel *>(list->model())->sourceModel());
+        return qobject_cast<QStandardItemModel *>(qobject_cast<QSortFilterProxyModel *>(list->model())->sourceModel());
     }
 
     QModelIndex shownRow(const QString &name) const
     {
-        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::UserRole,
-                                                           name, 1, Qt::MatchExactly);
-        return found.value(0);
+        return list->model()->match(list->model()->index(0, 0), Qt::UserRole, name, 1, Qt::MatchExactly).value(0);
+    }
+
+    QStringList names(const QModelIndexList &indexes) const
+    {
+        QStringList result;
+        for (const QModelIndex &index : indexes)
+            result << index.data(Qt::UserRole).toString();
+        return result;
     }
 
     QStringList shownNames() const
     {
-        QStringList names;
+        QModelIndexList shown;
         for (int row = 0; row < list->model()->rowCount(); ++row)
-            names << list->model()->index(row, 0).data().toString();
-        return names;
+            shown << list->model()->index(row, 0);
+        return names(shown);
     }
 
-    QStringList selectedNames() const
-    {
-        QStringList names;
-        const QModelIndexList rows = list->selectionModel()->selectedRows();
-        for (const QModelIndex &index : rows)
-            names << index.data(Qt::UserRole).toString();
-        return names;
-    }
+    QStringList selectedNames() const { return names(list->selectionModel()->selectedRows()); }
 
     // Every row, hidden ones too, as its name and + for checked or - for unchecked.
     QStringList rows() const
@@ -92,36 +85,24 @@ struct Form
         return result;
     }
 
-    // Rows, selection and details as the user sees them.
-    QStringList state() const
+    // The details as the user sees them.
+    QStringList details() const
     {
-        QStringList result = rows();
-        result << selectedNames().join(QLatin1Char(',')) << assayName->toolTip() << assayName->text()
-               << displayName->text() << uncertainty->text()
-               << QString::number(count->isChecked()) << QString::number(values->isChecked())
-               << QString::number(arithmetic->isChecked()) << QString::number(geometric->isChecked());
-        return result;
+        return {assayName->toolTip(), assayName->text(), displayName->text(), uncertainty->text(),
+                QString::number(count->isChecked()), QString::number(values->isChecked()),
+                QString::number(arithmetic->isChecked()), QString::number(geometric->isChecked())};
     }
 
     QLineEdit *search;
     QListView *list;
-    QPushButton *selectAll;
-    QPushButton *clear;
+    QPushButton *selectAll, *clear;
     QLabel *assayName;
-    QLineEdit *displayName;
-    QLineEdit *uncertainty;
-    QCheckBox *count;
-    QCheckBox *values;
-    QRadioButton *arithmetic;
-    QRadioButton *geometric;
-    QGroupBox *details;
+    QLineEdit *displayName, *uncertainty;
+    QCheckBox *count, *values;
+    QRadioButton *arithmetic, *geometric;
+    QGroupBox *detailsBox;
     QDialogButtonBox *buttons;
 };
-
-QByteArray json(const char *text)
-{
-    return QByteArray(text);
-}
 
 QJsonObject stored(const KelvaraDisplay &dialog, const QString &name)
 {
@@ -131,7 +112,7 @@ QJsonObject stored(const KelvaraDisplay &dialog, const QString &name)
 // The text the output carries for one key of one assay, as written.
 QString writtenValue(const KelvaraDisplay &dialog, const QString &key)
 {
-    const QRegularExpression pattern(QLatin1Char('"') + key + QStringLiteral("\": ([^,\n]*)"));
+    const QRegularExpression pattern(QLatin1Char('"') + key + u"\": ([^,\n]*)"_s);
     return pattern.match(QString::fromUtf8(dialog.displayData())).captured(1);
 }
 
@@ -183,7 +164,7 @@ void retype(QLineEdit *edit, const QString &text)
 void editDetails(const Form &form, const QString &alias)
 {
     retype(form.displayName, alias);
-    retype(form.uncertainty, QStringLiteral("0.10"));
+    retype(form.uncertainty, u"0.10"_s);
     QTest::mouseClick(form.count, Qt::LeftButton);
     QTest::mouseClick(form.geometric, Qt::LeftButton);
 }
@@ -221,7 +202,7 @@ private:
     static inline QtMessageHandler previous = nullptr;
 };
 
-const char *const ThreeAssays = R"({
+const QByteArray ThreeAssays = R"({
     "alpha": {"alias": "A", "default_uncertainty": 0.5, "include_count": true},
     "beta": {"selected": false, "factor": true, "include_values": true},
     "gamma": {"selected": false, "alias": "G", "default_uncertainty": 3}
@@ -251,19 +232,15 @@ private Q_SLOTS:
     void shouldWriteDisplayData_data();
     void shouldWriteDisplayData();
     void shouldKeepExtraKeysUntilAssayIsSaved();
-    void shouldRoundTripDisplayData();
     void shouldDropUnsavedEditsOnNewData();
     void shouldSaveAssayWithEmptyName();
 
     void shouldSelectRowWhenChecked_data();
     void shouldSelectRowWhenChecked();
-    void shouldKeepSelectionWhenUnchecked();
     void shouldSaveOldAndLoadNewAssayOnSelectionChange();
     void shouldFilterBySearchText_data();
     void shouldFilterBySearchText();
     void shouldKeepCurrentAssayWhenSearchHidesIt();
-    void shouldSelectAllRows_data();
-    void shouldSelectAllRows();
     void shouldSelectAllLikeCheckingRowByRow_data();
     void shouldSelectAllLikeCheckingRowByRow();
     void shouldClearAllRows_data();
@@ -273,12 +250,11 @@ private Q_SLOTS:
     void shouldElideLongAssayName();
     void shouldWriteOneMessagePerShowAndResize();
 
-    void shouldKeepUncertaintyWhenBrowsing_data();
-    void shouldKeepUncertaintyWhenBrowsing();
+    void shouldKeepValuesWhenBrowsing_data();
+    void shouldKeepValuesWhenBrowsing();
     void shouldSaveTypedUncertaintyAsShown_data();
     void shouldSaveTypedUncertaintyAsShown();
     void shouldKeepEditsOnResize();
-    void shouldKeepLongDisplayNameWhenBrowsing();
 };
 
 void tst_KelvaraDisplay::cleanup()
@@ -290,12 +266,12 @@ void tst_KelvaraDisplay::shouldHaveDefaultValuesOnCreation()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    QCOMPARE(dialog.objectName(), QStringLiteral("KelvaraDisplay"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Kelvara Data"));
+    QCOMPARE(dialog.objectName(), u"KelvaraDisplay"_s);
+    QCOMPARE(dialog.windowTitle(), u"Kelvara Data"_s);
     QCOMPARE(dialog.size(), QSize(793, 796));
     QVERIFY(!dialog.isVisible());
     QVERIFY(!dialog.isModal());
-    QCOMPARE(form.assayName->text(), QStringLiteral("TextLabel"));
+    QCOMPARE(form.assayName->text(), u"TextLabel"_s);
     QVERIFY(form.search->text().isEmpty());
     QVERIFY(form.displayName->text().isEmpty());
     QVERIFY(form.displayName->placeholderText().isEmpty());
@@ -310,7 +286,7 @@ void tst_KelvaraDisplay::shouldHaveDefaultValuesOnCreation()
     QCOMPARE(form.assayName->maximumHeight(), 20);
     QCOMPARE(form.assayName->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
     QCOMPARE(form.assayName->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
-    QCOMPARE(dialog.displayData(), json("{\n}\n"));
+    QCOMPARE(dialog.displayData(), QByteArray("{\n}\n"));
 }
 
 void tst_KelvaraDisplay::shouldShowFormTexts_data()
@@ -447,13 +423,13 @@ void tst_KelvaraDisplay::shouldNeverEditListItems()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
 
-    const QRect rect = form.list->visualRect(form.shownRow(QStringLiteral("beta")));
+    const QRect rect = form.list->visualRect(form.shownRow(u"beta"_s));
     QTest::mouseDClick(form.list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QTest::keyClick(form.list, Qt::Key_F2);
-    QTest::keyClicks(form.list, QStringLiteral("x"));
+    QTest::keyClicks(form.list, u"x"_s);
     QVERIFY(!form.list->viewport()->findChild<QLineEdit *>());
     QCOMPARE(form.shownNames(), QStringList({u"alpha"_s, u"beta"_s, u"gamma"_s}));
 }
@@ -464,11 +440,11 @@ void tst_KelvaraDisplay::shouldGiveExtraHeightToList()
     const Form form(&dialog);
     QVERIFY(showFirstTime(&dialog));
     const int listHeight = form.list->height();
-    const int detailsHeight = form.details->height();
+    const int detailsHeight = form.detailsBox->height();
 
     resizeShown(&dialog, dialog.width(), dialog.height() + 200);
     QTRY_COMPARE(form.list->height(), listHeight + 200);
-    QCOMPARE(form.details->height(), detailsHeight);
+    QCOMPARE(form.detailsBox->height(), detailsHeight);
 }
 
 void tst_KelvaraDisplay::shouldReadDisplayData_data()
@@ -476,22 +452,22 @@ void tst_KelvaraDisplay::shouldReadDisplayData_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("rows");
 
-    QTest::newRow("empty text") << json("") << QStringList();
-    QTest::newRow("not JSON") << json("assays") << QStringList();
-    QTest::newRow("syntax error") << json(R"({"a": {})") << QStringList();
-    QTest::newRow("array") << json("[]") << QStringList();
-    QTest::newRow("number") << json("5") << QStringList();
+    QTest::newRow("empty text") << QByteArray() << QStringList();
+    QTest::newRow("not JSON") << QByteArray("assays") << QStringList();
+    QTest::newRow("syntax error") << QByteArray(R"({"a": {})") << QStringList();
+    QTest::newRow("array") << QByteArray("[]") << QStringList();
+    QTest::newRow("number") << QByteArray("5") << QStringList();
     QTest::newRow("character code order")
-        << json(R"({"b": {}, "B": {}, "a": {}, "A": {}, "ångström": {}, "Größe": {}})")
+        << QByteArray(R"({"b": {}, "B": {}, "a": {}, "A": {}, "ångström": {}, "Größe": {}})")
         << QStringList({u"A+"_s, u"B+"_s, u"Größe+"_s, u"a+"_s, u"b+"_s, u"ångström+"_s});
     QTest::newRow("selected values")
-        << json(R"({"missing": {}, "true": {"selected": true}, "false": {"selected": false},
+        << QByteArray(R"({"missing": {}, "true": {"selected": true}, "false": {"selected": false},
                     "zero": {"selected": 0}, "one": {"selected": 1}, "null": {"selected": null}})")
         << QStringList({u"false-"_s, u"missing+"_s, u"null-"_s, u"one+"_s, u"true+"_s, u"zero-"_s});
     QTest::newRow("members that are not objects")
-        << json(R"({"n": 5, "s": "text", "l": [false], "z": null})")
+        << QByteArray(R"({"n": 5, "s": "text", "l": [false], "z": null})")
         << QStringList({u"l+"_s, u"n+"_s, u"s+"_s, u"z+"_s});
-    QTest::newRow("empty name") << json(R"({"": {"selected": false}, "a": {}})")
+    QTest::newRow("empty name") << QByteArray(R"({"": {"selected": false}, "a": {}})")
                                 << QStringList({u"-"_s, u"a+"_s});
 }
 
@@ -515,23 +491,23 @@ void tst_KelvaraDisplay::shouldWriteDisplayData_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("written");
 
-    QTest::newRow("empty") << json("") << json("{\n}\n");
-    QTest::newRow("no selected key") << json(R"({"a": {}})") << json(R"({
+    QTest::newRow("empty") << QByteArray() << QByteArray("{\n}\n");
+    QTest::newRow("no selected key") << QByteArray(R"({"a": {}})") << QByteArray(R"({
     "a": {
         "selected": true
     }
 }
 )");
-    QTest::newRow("member that is not an object") << json(R"({"a": [1]})") << json(R"({
+    QTest::newRow("member that is not an object") << QByteArray(R"({"a": [1]})") << QByteArray(R"({
     "a": {
         "selected": true
     }
 }
 )");
     QTest::newRow("key order and number forms")
-        << json(R"({"b": {"x": 1.0, "selected": 0, "default_uncertainty": 0.30, "alias": "B", "e": 1e-5},
+        << QByteArray(R"({"b": {"x": 1.0, "selected": 0, "default_uncertainty": 0.30, "alias": "B", "e": 1e-5},
                     "a": {"big": 12345678901234, "alias": 2}})")
-        << json(R"({
+        << QByteArray(R"({
     "a": {
         "alias": 2,
         "big": 12345678901234,
@@ -546,7 +522,7 @@ void tst_KelvaraDisplay::shouldWriteDisplayData_data()
     }
 }
 )");
-    QTest::newRow("nested extra keys") << json(R"({"a": {"extra": {"k": [1, "two"]}}})") << json(R"({
+    QTest::newRow("nested extra keys") << QByteArray(R"({"a": {"extra": {"k": [1, "two"]}}})") << QByteArray(R"({
     "a": {
         "extra": {
             "k": [
@@ -568,7 +544,9 @@ void tst_KelvaraDisplay::shouldWriteDisplayData()
     KelvaraDisplay dialog;
     dialog.setDisplayData(text);
     QCOMPARE(dialog.displayData(), written);
-    // Writing changes nothing.
+    // Writing changes nothing, and reading the output back gives it again.
+    QCOMPARE(dialog.displayData(), written);
+    dialog.setDisplayData(written);
     QCOMPARE(dialog.displayData(), written);
 }
 
@@ -576,7 +554,7 @@ void tst_KelvaraDisplay::shouldKeepExtraKeysUntilAssayIsSaved()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"a": {"extra": 1, "alias": "A"}, "b": {"extra": 2}, "c": 3})"));
+    dialog.setDisplayData(QByteArray(R"({"a": {"extra": 1, "alias": "A"}, "b": {"extra": 2}, "c": 3})"));
     QVERIFY(showFirstTime(&dialog));
     QCOMPARE(stored(dialog, u"a"_s).keys(), QStringList({u"alias"_s, u"extra"_s, u"selected"_s}));
 
@@ -590,36 +568,24 @@ void tst_KelvaraDisplay::shouldKeepExtraKeysUntilAssayIsSaved()
 
     clickRow(form, u"b"_s);
     QCOMPARE(stored(dialog, u"c"_s).keys(), saved);
-}
-
-void tst_KelvaraDisplay::shouldRoundTripDisplayData()
-{
-    KelvaraDisplay dialog;
-    const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
-    QVERIFY(showFirstTime(&dialog));
-    editDetails(form, u"edited"_s);
-    clickCheckBox(form, u"gamma"_s);
-    const QByteArray written = dialog.displayData();
-    const QStringList rows = form.rows();
 
     KelvaraDisplay copy;
-    copy.setDisplayData(written);
-    QCOMPARE(Form(&copy).rows(), rows);
-    QCOMPARE(copy.displayData(), written);
+    copy.setDisplayData(dialog.displayData());
+    QCOMPARE(Form(&copy).rows(), form.rows());
+    QCOMPARE(copy.displayData(), dialog.displayData());
 }
 
 void tst_KelvaraDisplay::shouldDropUnsavedEditsOnNewData()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     editDetails(form, u"edited"_s);
-    dialog.setDisplayData(json(R"({"delta": {}})"));
+    dialog.setDisplayData(QByteArray(R"({"delta": {}})"));
     QCOMPARE(form.rows(), QStringList({u"delta+"_s}));
     QCOMPARE(QJsonDocument::fromJson(dialog.displayData()).object().keys(), QStringList({u"delta"_s}));
 
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QCOMPARE(form.displayName->text(), u"A"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"A"_s);
 }
@@ -628,7 +594,7 @@ void tst_KelvaraDisplay::shouldSaveAssayWithEmptyName()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"": {"alias": "none"}, "b": {}})"));
+    dialog.setDisplayData(QByteArray(R"({"": {"alias": "none"}, "b": {}})"));
     QVERIFY(showFirstTime(&dialog));
     QCOMPARE(form.selectedNames(), QStringList(QString()));
     QCOMPARE(form.displayName->text(), u"none"_s);
@@ -655,7 +621,7 @@ void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
     editDetails(form, u"edited"_s);
 
@@ -663,56 +629,37 @@ void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
         clickCheckBox(form, u"gamma"_s);
     else
         form.list->model()->setData(form.shownRow(u"gamma"_s), Qt::Checked, Qt::CheckStateRole);
-
     QCOMPARE(form.rows(), QStringList({u"alpha+"_s, u"beta-"_s, u"gamma+"_s}));
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
-    QCOMPARE(form.displayName->text(), u"G"_s);
+    QCOMPARE(form.details().mid(0, 3), QStringList({u"gamma"_s, u"gamma"_s, u"G"_s}));
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
-}
 
-void tst_KelvaraDisplay::shouldKeepSelectionWhenUnchecked()
-{
-    KelvaraDisplay dialog;
-    const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"a": {}, "b": {}, "c": {}})"));
-    QVERIFY(showFirstTime(&dialog));
-    clickRow(form, u"b"_s);
-
-    clickCheckBox(form, u"b"_s);
-    form.list->model()->setData(form.shownRow(u"c"_s), Qt::Unchecked, Qt::CheckStateRole);
-    QCOMPARE(form.rows(), QStringList({u"a+"_s, u"b-"_s, u"c-"_s}));
-    QCOMPARE(form.selectedNames(), QStringList({u"b"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"b"_s);
+    // Unchecking, another row or the selected one, leaves the selection alone.
+    form.list->model()->setData(form.shownRow(u"alpha"_s), Qt::Unchecked, Qt::CheckStateRole);
+    clickCheckBox(form, u"gamma"_s);
+    QCOMPARE(form.rows(), QStringList({u"alpha-"_s, u"beta-"_s, u"gamma-"_s}));
+    QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
+    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
 }
 
 void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
-    const QStringList alpha = form.state();
-    QCOMPARE(alpha.mid(alpha.size() - 6),
-             QStringList({u"A"_s, u"0.5"_s, u"1"_s, u"0"_s, u"1"_s, u"0"_s}));
+    QCOMPARE(form.details(), QStringList({u"alpha"_s, u"alpha"_s, u"A"_s, u"0.5"_s, u"1"_s, u"0"_s, u"1"_s, u"0"_s}));
 
     editDetails(form, u"edited"_s);
-    const QStringList edited = form.state();
     clickRow(form, u"beta"_s);
-    QCOMPARE(form.assayName->toolTip(), u"beta"_s);
-    const QStringList beta = form.state();
-    QCOMPARE(beta.mid(beta.size() - 6), QStringList({QString(), u"0"_s, u"0"_s, u"1"_s, u"0"_s, u"1"_s}));
-    QCOMPARE(stored(dialog, u"alpha"_s), QJsonObject({{u"alias"_s, u"edited"_s},
-                                                       {u"default_uncertainty"_s, 0.1},
-                                                       {u"factor"_s, true},
-                                                       {u"include_count"_s, false},
-                                                       {u"include_values"_s, false},
-                                                       {u"selected"_s, true}}));
+    QCOMPARE(form.details(), QStringList({u"beta"_s, u"beta"_s, QString(), u"0"_s, u"0"_s, u"1"_s, u"0"_s, u"1"_s}));
+    QCOMPARE(stored(dialog, u"alpha"_s), QJsonObject({{u"alias"_s, u"edited"_s}, {u"default_uncertainty"_s, 0.1},
+                                                       {u"factor"_s, true}, {u"include_count"_s, false},
+                                                       {u"include_values"_s, false}, {u"selected"_s, true}}));
 
+    // Back on alpha, the edits are shown as saved.
     clickRow(form, u"alpha"_s);
-    // Back on alpha the edits are shown as saved: the uncertainty in its shortest form.
-    QCOMPARE(form.state(), edited.mid(0, edited.size() - 5) + QStringList({u"0.1"_s})
-                               + edited.mid(edited.size() - 4));
+    QCOMPARE(form.details(), QStringList({u"alpha"_s, u"alpha"_s, u"edited"_s, u"0.1"_s, u"0"_s, u"0"_s, u"0"_s, u"1"_s}));
 }
 
 void tst_KelvaraDisplay::shouldFilterBySearchText_data()
@@ -736,7 +683,7 @@ void tst_KelvaraDisplay::shouldFilterBySearchText()
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"Alpha": {"alias": "zeta"}, "alphabet": {}, "Beta": {}, "GAMMA": {}})"));
+    dialog.setDisplayData(QByteArray(R"({"Alpha": {"alias": "zeta"}, "alphabet": {}, "Beta": {}, "GAMMA": {}})"));
     QTest::keyClicks(form.search, search);
     QCOMPARE(form.shownNames(), shown);
     // The search never changes what is stored.
@@ -747,7 +694,7 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
 
     QTest::keyClicks(form.search, u"amm"_s);
@@ -762,45 +709,15 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
 }
 
-void tst_KelvaraDisplay::shouldSelectAllRows_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QStringList>("selected");
-    QTest::addColumn<QString>("current");
-
-    QTest::newRow("no search") << QString() << QStringList({u"cherry"_s}) << u"cherry"_s;
-    // Checking a row that the search hides clears the selection, and the
-    // assay that was current stays current.
-    QTest::newRow("last unchecked row hidden") << u"an"_s << QStringList() << u"banana"_s;
-    QTest::newRow("every unchecked row hidden") << u"pp"_s << QStringList() << u"apple"_s;
-}
-
-void tst_KelvaraDisplay::shouldSelectAllRows()
-{
-    QFETCH(QString, search);
-    QFETCH(QStringList, selected);
-    QFETCH(QString, current);
-
-    KelvaraDisplay dialog;
-    const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"apple": {}, "banana": {"selected": false},
-                                   "cherry": {"selected": false}, "date": {}})"));
-    QVERIFY(showFirstTime(&dialog));
-    QTest::keyClicks(form.search, search);
-
-    QTest::mouseClick(form.selectAll, Qt::LeftButton);
-    QCOMPARE(form.rows(), QStringList({u"apple+"_s, u"banana+"_s, u"cherry+"_s, u"date+"_s}));
-    QCOMPARE(form.selectedNames(), selected);
-    QCOMPARE(form.assayName->toolTip(), current);
-}
-
 void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("clicked");
     QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QString>("current");
 
-    const QByteArray mixed = json(R"({
+    const QByteArray mixed = R"({
         "": {"selected": false, "alias": 7},
         "a1": {"default_uncertainty": 0.3, "extra": [1]},
         "a2": {"selected": false, "default_uncertainty": 1234567, "include_count": 1},
@@ -808,15 +725,18 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
         "b2": 5,
         "b3": {"selected": false, "default_uncertainty": "0.25", "include_values": true},
         "c1": {"selected": false, "default_uncertainty": 0.1}
-    })");
-    QTest::newRow("first row current") << mixed << QString() << QString();
-    QTest::newRow("unchecked row current") << mixed << u"b1"_s << QString();
-    QTest::newRow("checked row current") << mixed << u"a1"_s << QString();
-    QTest::newRow("search hides the current row") << mixed << QString() << u"b"_s;
+    })";
+    // With nothing hidden, the last row that was unchecked ends up selected and current.
+    QTest::newRow("first row current") << mixed << QString() << QString() << QStringList({u"c1"_s}) << u"c1"_s;
+    QTest::newRow("unchecked row current") << mixed << u"b1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s;
+    QTest::newRow("checked row current") << mixed << u"a1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s;
+    // Checking a row that the search hides clears the selection and keeps the current assay.
+    QTest::newRow("search hides the current row") << mixed << QString() << u"b"_s << QStringList() << u"b3"_s;
     // The list moves its current row, and with it the selection, to a row still shown.
-    QTest::newRow("search moves the selection") << mixed << u"b1"_s << u"a"_s;
-    QTest::newRow("search hides every row") << mixed << u"a2"_s << u"z"_s;
-    QTest::newRow("all rows checked") << json(R"({"a": {"extra": 1}, "b": {}})") << u"b"_s << QString();
+    QTest::newRow("search moves the selection") << mixed << u"b1"_s << u"a"_s << QStringList() << u"a2"_s;
+    QTest::newRow("search hides every row") << mixed << u"a2"_s << u"z"_s << QStringList() << u"a2"_s;
+    QTest::newRow("all rows checked") << QByteArray(R"({"a": {"extra": 1}, "b": {}})") << u"b"_s << QString()
+                                      << QStringList({u"b"_s}) << u"b"_s;
 }
 
 void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
@@ -824,6 +744,8 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
     QFETCH(QByteArray, text);
     QFETCH(QString, clicked);
     QFETCH(QString, search);
+    QFETCH(QStringList, selected);
+    QFETCH(QString, current);
 
     const auto prepare = [&](KelvaraDisplay &each, const Form &eachForm) {
         each.setDisplayData(text);
@@ -842,7 +764,12 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
 
     QTest::mouseClick(form.selectAll, Qt::LeftButton);
     checkRowByRow(referenceForm);
-    QCOMPARE(form.state(), referenceForm.state());
+    QVERIFY(!form.rows().join(QString()).contains(QLatin1Char('-')));
+    QCOMPARE(form.selectedNames(), selected);
+    QCOMPARE(form.assayName->toolTip(), current);
+    QCOMPARE(form.rows(), referenceForm.rows());
+    QCOMPARE(form.selectedNames(), referenceForm.selectedNames());
+    QCOMPARE(form.details(), referenceForm.details());
     QCOMPARE(dialog.displayData(), reference.displayData());
 
     // Ok saves whatever the details show, so they must belong to the same assay.
@@ -868,7 +795,7 @@ void tst_KelvaraDisplay::shouldClearAllRows()
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"a": {}, "b": {"alias": "B"}, "c": {"selected": false}})"));
+    dialog.setDisplayData(QByteArray(R"({"a": {}, "b": {"alias": "B"}, "c": {"selected": false}})"));
     QVERIFY(showFirstTime(&dialog));
     clickRow(form, u"b"_s);
     QTest::keyClicks(form.search, search);
@@ -901,7 +828,7 @@ void tst_KelvaraDisplay::shouldSaveOnlyWhenAccepted()
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     expectMessages({"Resizing: ", "Showing: "});
     QTimer::singleShot(0, &dialog, [&] {
         editDetails(form, u"first"_s);
@@ -974,42 +901,44 @@ void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()
     QCOMPARE(recorder.messages, QStringList({message("Showing: ")}));
 }
 
-void tst_KelvaraDisplay::shouldKeepUncertaintyWhenBrowsing_data()
+void tst_KelvaraDisplay::shouldKeepValuesWhenBrowsing_data()
 {
-    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("record");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("written");
 
-    const auto row = [](const char *name, const char *value, const char *shown, const char *written) {
-        QTest::newRow(name) << (value ? json(R"({"a": {"default_uncertainty": )") + value + "}, \"b\": {}}"
-                                      : json(R"({"a": {}, "b": {}})"))
-                            << QString::fromLatin1(shown) << QString::fromLatin1(written);
+    const auto row = [](const char *name, const QByteArray &record, const char *shown, const char *written) {
+        QTest::newRow(name) << record << QString::fromLatin1(shown) << QString::fromLatin1(written);
     };
-    row("0.3", "0.3", "0.3", "0.3");
-    row("0.1", "0.1", "0.1", "0.1");
-    row("integer", "1234567", "1234567", "1234567");
-    row("whole double", "2.0", "2", "2");
-    row("small", "0.00001", "1e-05", "1e-05");
-    row("large", "1e300", "1e+300", "1e+300");
-    row("number as text", R"("0.25")", "0.25", "0.25");
-    row("negative", "-1.5", "-1.5", "-1.5");
-    row("missing", nullptr, "0", "0");
+    row("0.3", R"({"default_uncertainty": 0.3})", "0.3", "0.3");
+    row("0.1", R"({"default_uncertainty": 0.1})", "0.1", "0.1");
+    row("integer", R"({"default_uncertainty": 1234567})", "1234567", "1234567");
+    row("whole double", R"({"default_uncertainty": 2.0})", "2", "2");
+    row("small", R"({"default_uncertainty": 0.00001})", "1e-05", "1e-05");
+    row("large", R"({"default_uncertainty": 1e300})", "1e+300", "1e+300");
+    row("number as text", R"({"default_uncertainty": "0.25"})", "0.25", "0.25");
+    row("negative", R"({"default_uncertainty": -1.5})", "-1.5", "-1.5");
+    row("missing", "{}", "0", "0");
+    // Longer than a line edit takes by default.
+    row("long display name", R"({"alias": ")" + QByteArray(40000, 'x') + R"("})", "0", "0");
 }
 
-void tst_KelvaraDisplay::shouldKeepUncertaintyWhenBrowsing()
+void tst_KelvaraDisplay::shouldKeepValuesWhenBrowsing()
 {
-    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, record);
     QFETCH(QString, shown);
     QFETCH(QString, written);
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(text);
+    dialog.setDisplayData(R"({"a": )" + record + R"(, "b": {}})");
     QVERIFY(showFirstTime(&dialog));
     QCOMPARE(form.uncertainty->text(), shown);
 
     clickRow(form, u"b"_s);
     QCOMPARE(writtenValue(dialog, u"default_uncertainty"_s), written);
+    QCOMPARE(stored(dialog, u"a"_s).value(u"alias"_s).toString(),
+             QJsonDocument::fromJson(record).object().value(u"alias"_s).toString());
     clickRow(form, u"a"_s);
     QCOMPARE(form.uncertainty->text(), shown);
 }
@@ -1049,7 +978,7 @@ void tst_KelvaraDisplay::shouldSaveTypedUncertaintyAsShown()
 
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(R"({"a": {"default_uncertainty": 9}, "b": {}})"));
+    dialog.setDisplayData(QByteArray(R"({"a": {"default_uncertainty": 9}, "b": {}})"));
     QVERIFY(showFirstTime(&dialog));
     retype(form.uncertainty, typed);
     QCOMPARE(form.uncertainty->text(), shown);
@@ -1062,13 +991,13 @@ void tst_KelvaraDisplay::shouldKeepEditsOnResize()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(json(ThreeAssays));
+    dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
     editDetails(form, u"edited"_s);
-    const QStringList edited = form.state();
+    const QStringList edited = form.details();
 
     resizeShown(&dialog, 900, 700);
-    QCOMPARE(form.state(), edited);
+    QCOMPARE(form.details(), edited);
 
     // Showing again reloads the details from the store.
     dialog.hide();
@@ -1077,18 +1006,6 @@ void tst_KelvaraDisplay::shouldKeepEditsOnResize()
     QCOMPARE(form.displayName->text(), u"A"_s);
     QCOMPARE(form.uncertainty->text(), u"0.5"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"A"_s);
-}
-
-void tst_KelvaraDisplay::shouldKeepLongDisplayNameWhenBrowsing()
-{
-    const QString alias(40000, u'x');
-    KelvaraDisplay dialog;
-    const Form form(&dialog);
-    dialog.setDisplayData(QJsonDocument(QJsonObject({{u"a"_s, QJsonObject({{u"alias"_s, alias}})},
-                                                     {u"b"_s, QJsonObject()}})).toJson());
-    QVERIFY(showFirstTime(&dialog));
-    clickRow(form, u"b"_s);
-    QCOMPARE(stored(dialog, u"a"_s).value(u"alias"_s).toString(), alias);
 }
 
 QTEST_MAIN(tst_KelvaraDisplay)
