@@ -28,10 +28,13 @@ status=0
 for name in display selection; do
     corpus="$build/corpus_$name"
     log="$build/fuzz_$name.log"
+    options=(-max_total_time="$seconds" -timeout=25 -print_final_stats=1 -artifact_prefix="$build/findings/$name-")
+    if [ -f "$root/tests/fuzz/fuzz_$name.dict" ]; then
+        options+=(-dict="$root/tests/fuzz/fuzz_$name.dict")
+    fi
     mkdir -p "$corpus"
     # New inputs go into the first directory, so the seeds stay as they are.
-    if "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
-        -artifact_prefix="$build/findings/$name-" "$corpus" "$root/tests/fuzz/corpus_$name" >"$log" 2>&1; then
+    if "$build/tests/fuzz/fuzz_$name" "${options[@]}" "$corpus" "$root/tests/fuzz/corpus_$name" >"$log" 2>&1; then
         echo "fuzz_$name: $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') inputs in ${seconds} s, no finding"
     else
         status=1
