@@ -4,10 +4,10 @@
 // turning the same map into indented JSON. Also Select all over 10,000
 // unchecked rows, against checking them row by row, and one character typed
 // into the search field over 100,000 rows. bench/bench_display.py runs it.
+#include "benchsupport.h"
 #include "kelvaradisplay.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -19,9 +19,7 @@
 
 #include <malloc.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -41,43 +39,18 @@ QByteArray displayText(int assays, bool selected)
     return QJsonDocument(data).toJson();
 }
 
-double elapsedMs(const std::function<void()> &step)
-{
-    QElapsedTimer timer;
-    timer.start();
-    step();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Medians of the contenders, which take turns within each round so that
-// drift in the machine's speed hits them alike.
-std::vector<double> takeTurns(const std::vector<std::function<double()>> &contenders)
-{
-    std::vector<std::vector<double>> times(contenders.size());
-    for (int round = 0; round < Rounds; ++round) {
-        for (std::size_t i = 0; i < contenders.size(); ++i)
-            times[i].push_back(contenders[i]());
-    }
-    std::vector<double> medians;
-    for (auto &each : times) {
-        std::sort(each.begin(), each.end());
-        medians.push_back(each[each.size() / 2]);
-    }
-    return medians;
-}
-
 // A new hidden dialog, as a script fills it before run().
 double dialogRead(const QByteArray &text)
 {
     KelvaraDisplay dialog;
-    return elapsedMs([&] { dialog.setDisplayData(text); });
+    return bench::elapsedMs([&] { dialog.setDisplayData(text); });
 }
 
 double baselineRead(const QByteArray &text)
 {
     QVariantMap map;
     QStandardItemModel model;
-    return elapsedMs([&] {
+    return bench::elapsedMs([&] {
         map = QJsonDocument::fromJson(text).toVariant().toMap();
         QList<QStandardItem *> items;
         items.reserve(map.size());
@@ -117,7 +90,7 @@ bool measureSelectAll(int assays, int rowByRowAssays)
     dialog.setDisplayData(displayText(assays, false));
     if (!showAndWait(dialog))
         return false;
-    const double all = elapsedMs([&] { selectAll(dialog); });
+    const double all = bench::elapsedMs([&] { selectAll(dialog); });
     std::printf("%-46s %9.2f ms               (goal: under 1000 ms)\n",
                 qPrintable(QStringLiteral("Select all, %1 unchecked rows").arg(assays)), all);
 
@@ -129,11 +102,11 @@ bool measureSelectAll(int assays, int rowByRowAssays)
         if (!showAndWait(*each))
             return false;
     }
-    const double fast = elapsedMs([&] { selectAll(fewer); });
+    const double fast = bench::elapsedMs([&] { selectAll(fewer); });
     auto *proxy = qobject_cast<QSortFilterProxyModel *>(
         rowByRow.findChild<QListView *>(QStringLiteral("listView"))->model());
     auto *model = qobject_cast<QStandardItemModel *>(proxy->sourceModel());
-    const double slow = elapsedMs([&] {
+    const double slow = bench::elapsedMs([&] {
         for (int row = 0; row < model->rowCount(); ++row)
             model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
         QCoreApplication::processEvents();
@@ -153,16 +126,16 @@ bool measureSearch(int assays)
     if (!showAndWait(dialog))
         return false;
     auto *search = dialog.findChild<QLineEdit *>(QStringLiteral("lineEditSearch"));
-    const std::vector<double> typed = takeTurns({[&] {
+    const auto typed = bench::takeTurns({[&] {
         search->clear();
         QCoreApplication::processEvents();
-        return elapsedMs([&] {
+        return bench::elapsedMs([&] {
             QTest::keyClick(search, Qt::Key_7);
             QCoreApplication::processEvents();
         });
-    }});
+    }}, Rounds);
     std::printf("%-46s %9.2f ms\n", qPrintable(QStringLiteral("one character typed, %1 rows").arg(assays)),
-                typed[0]);
+                bench::median(typed[0]));
     return true;
 }
 
@@ -184,32 +157,38 @@ int main(int argc, char **argv)
     std::vector<KelvaraDisplay *> filled;
     for (int assays : {1000, 10000, 100000}) {
         const QByteArray text = displayText(assays, true);
-        const std::vector<double> read = takeTurns({[&] { return dialogRead(text); },
-                                                    [&] { return baselineRead(text); }});
-        printRatio(qPrintable(QStringLiteral("setDisplayData, %1 assays").arg(assays)), read[0], read[1], 1.5);
+        const auto read = bench::takeTurns({[&] { return dialogRead(text); },
+                                            [&] { return baselineRead(text); }},
+                                           Rounds);
+        printRatio(qPrintable(QStringLiteral("setDisplayData, %1 assays").arg(assays)), bench::median(read[0]),
+                   bench::median(read[1]), 1.5);
 
         auto *dialog = new KelvaraDisplay;
         dialog->setDisplayData(text);
         filled.push_back(dialog);
         const QVariantMap written = QJsonDocument::fromJson(dialog->displayData()).toVariant().toMap();
-        const std::vector<double> write = takeTurns({
-            [&] { return elapsedMs([&] { dialog->displayData(); }); },
-            [&] { return elapsedMs([&] { QJsonDocument::fromVariant(written).toJson(QJsonDocument::Indented); }); },
-        });
-        printRatio(qPrintable(QStringLiteral("displayData, %1 assays").arg(assays)), write[0], write[1], 1.5);
+        const auto write = bench::takeTurns({
+            [&] { return bench::elapsedMs([&] { dialog->displayData(); }); },
+            [&] {
+                return bench::elapsedMs(
+                    [&] { QJsonDocument::fromVariant(written).toJson(QJsonDocument::Indented); });
+            },
+        }, Rounds);
+        printRatio(qPrintable(QStringLiteral("displayData, %1 assays").arg(assays)), bench::median(write[0]),
+                   bench::median(write[1]), 1.5);
     }
 
     // Growth: the two sizes take turns, so that both meet the same machine.
     const QByteArray small = filled[1]->displayData();
     const QByteArray large = filled[2]->displayData();
-    const std::vector<double> growth = takeTurns({
+    const auto growth = bench::takeTurns({
         [&] { return dialogRead(large); },
         [&] { return dialogRead(small); },
-        [&] { return elapsedMs([&] { filled[2]->displayData(); }); },
-        [&] { return elapsedMs([&] { filled[1]->displayData(); }); },
-    });
-    printRatio("setDisplayData, 100,000 vs 10,000 assays", growth[0], growth[1], 12);
-    printRatio("displayData, 100,000 vs 10,000 assays", growth[2], growth[3], 12);
+        [&] { return bench::elapsedMs([&] { filled[2]->displayData(); }); },
+        [&] { return bench::elapsedMs([&] { filled[1]->displayData(); }); },
+    }, Rounds);
+    printRatio("setDisplayData, 100,000 vs 10,000 assays", bench::median(growth[0]), bench::median(growth[1]), 12);
+    printRatio("displayData, 100,000 vs 10,000 assays", bench::median(growth[2]), bench::median(growth[3]), 12);
     qDeleteAll(filled);
 
     if (!measureSelectAll(10000, 1000) || !measureSearch(100000)) {

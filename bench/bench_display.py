@@ -11,14 +11,9 @@ the same reading and writing from Python, the text's conversion included.
 """
 
 import json
-import os
-import pathlib
 import statistics
-import subprocess
-import sys
-import time
 
-import KelvaraWidgets
+import benchsupport
 from KelvaraWidgets import KelvaraDisplay
 
 ROUNDS = 5
@@ -31,13 +26,7 @@ def display_text(assays):
 
 
 def median_ms(step, prepare=lambda: None):
-    times = []
-    for _ in range(ROUNDS):
-        state = prepare()
-        start = time.perf_counter()
-        step(state)
-        times.append((time.perf_counter() - start) * 1e3)
-    return statistics.median(times)
+    return statistics.median(benchsupport.times_ms(step, ROUNDS, prepare))
 
 
 def filled(text):
@@ -46,21 +35,8 @@ def filled(text):
     return dialog
 
 
-def run_native(path):
-    if not path.exists():
-        print(f"native bench not built: {path}")
-        return
-    environment = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
-    result = subprocess.run([str(path)], capture_output=True, text=True, env=environment)
-    print(result.stdout, end="")
-    if result.returncode != 0:
-        print(result.stderr, end="", file=sys.stderr)
-        sys.exit(result.returncode)
-
-
 def main():
-    build = pathlib.Path(KelvaraWidgets.__file__).resolve().parent.parent
-    run_native(pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else build / "bench" / "bench_display")
+    benchsupport.run_native("bench_display")
 
     small, large = display_text(10_000), display_text(100_000)
     print()

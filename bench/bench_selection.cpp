@@ -3,20 +3,16 @@
 // run. Prints the best time of several rounds (other work on the machine only
 // ever adds time) and the ratios that matter; bench/bench_selection.py runs it
 // and adds the costs seen from Python.
+#include "benchsupport.h"
 #include "kelvaraselection.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <limits>
-#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -70,37 +66,17 @@ QTreeWidget *treeOf(QDialog &dialog)
     return dialog.findChild<QTreeWidget *>(QStringLiteral("treeWidget"));
 }
 
-double elapsedMs(const std::function<void()> &step)
-{
-    QElapsedTimer timer;
-    timer.start();
-    step();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Best times of the contenders, which take turns within each round so that
-// drift in the machine's speed hits them alike.
-std::vector<double> takeTurns(const std::vector<std::function<double()>> &contenders)
-{
-    std::vector<double> best(contenders.size(), std::numeric_limits<double>::max());
-    for (int round = 0; round < Rounds; ++round) {
-        for (std::size_t i = 0; i < contenders.size(); ++i)
-            best[i] = std::min(best[i], contenders[i]());
-    }
-    return best;
-}
-
 // One fill of a new, hidden dialog, as a script makes it before run().
 double dialogFill(const QVariantMap &map)
 {
     KelvaraSelection dialog;
-    return elapsedMs([&] { dialog.setAvailableItems(map); });
+    return bench::elapsedMs([&] { dialog.setAvailableItems(map); });
 }
 
 double bareFill(const QVariantMap &map)
 {
     QTreeWidget tree;
-    return elapsedMs([&] { fillBareTree(tree, map); });
+    return bench::elapsedMs([&] { fillBareTree(tree, map); });
 }
 
 struct StyleOptionProbe : QStyledItemDelegate
@@ -142,9 +118,9 @@ bool measureGroupClicks(double &dialogMs, double &bareMs)
     QCoreApplication::processEvents();
     const QPoint checkBox = checkBoxCentre(tree, group);
 
-    const std::vector<double> best = takeTurns({
+    const auto clicks = bench::takeTurns({
         [&] {
-            return elapsedMs([&] {
+            return bench::elapsedMs([&] {
                 for (int click = 0; click < 2; ++click) {
                     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, checkBox);
                     QCoreApplication::processEvents();
@@ -152,7 +128,7 @@ bool measureGroupClicks(double &dialogMs, double &bareMs)
             });
         },
         [&] {
-            return elapsedMs([&] {
+            return bench::elapsedMs([&] {
                 for (Qt::CheckState state : {Qt::Checked, Qt::Unchecked}) {
                     QTreeWidgetItem *bareGroup = bare.topLevelItem(row);
                     bareGroup->setCheckState(0, state);
@@ -162,15 +138,15 @@ bool measureGroupClicks(double &dialogMs, double &bareMs)
                 }
             });
         },
-    });
+    }, Rounds);
     // Every round must have hit the check box: checked, then unchecked again.
     if (group->checkState(0) != Qt::Unchecked || !dialog.selectedItems().isEmpty())
         return false;
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, checkBox);
     if (dialog.selectedItems().size() != 1000)
         return false;
-    dialogMs = best[0];
-    bareMs = best[1];
+    dialogMs = bench::best(clicks[0]);
+    bareMs = bench::best(clicks[1]);
     return true;
 }
 
@@ -188,8 +164,8 @@ int main(int argc, char **argv)
     std::printf("%-50s %12s %12s %7s\n", "", "dialog", "baseline", "ratio");
 
     const QVariantMap full = libraryMap(100, 1000);
-    const std::vector<double> fill = takeTurns({[&] { return dialogFill(full); }, [&] { return bareFill(full); }});
-    printRow("fill 100 groups x 1,000 libraries vs bare tree", fill[0], fill[1], 2);
+    const auto fill = bench::takeTurns({[&] { return dialogFill(full); }, [&] { return bareFill(full); }}, Rounds);
+    printRow("fill 100 groups x 1,000 libraries vs bare tree", bench::best(fill[0]), bench::best(fill[1]), 2);
 
     double clicks = 0;
     double bareClicks = 0;
@@ -205,20 +181,22 @@ int main(int argc, char **argv)
     const QVariantMap oneWhole = libraryMap(1, 100000);
     const QVariantMap singlesPart = libraryMap(10000, 1);
     const QVariantMap singlesWhole = libraryMap(100000, 1);
-    const std::vector<double> growth = takeTurns({
+    const auto growth = bench::takeTurns({
         [&] { return dialogFill(full); }, [&] { return dialogFill(small); },
         [&] { return dialogFill(oneWhole); }, [&] { return dialogFill(onePart); },
         [&] { return dialogFill(singlesWhole); }, [&] { return dialogFill(singlesPart); },
         [&] { return bareFill(full); }, [&] { return bareFill(small); },
         [&] { return bareFill(singlesWhole); }, [&] { return bareFill(singlesPart); },
-    });
-    printRow("fill 100,000 vs 10,000 libraries, groups of 1,000", growth[0], growth[1], 12);
-    printRow("fill 100,000 vs 10,000 libraries, one group", growth[2], growth[3], 12);
-    printRow("fill 100,000 vs 10,000 libraries, one per group", growth[4], growth[5], 12);
+    }, Rounds);
+    printRow("fill 100,000 vs 10,000 libraries, groups of 1,000", bench::best(growth[0]), bench::best(growth[1]),
+             12);
+    printRow("fill 100,000 vs 10,000 libraries, one group", bench::best(growth[2]), bench::best(growth[3]), 12);
+    printRow("fill 100,000 vs 10,000 libraries, one per group", bench::best(growth[4]), bench::best(growth[5]), 12);
     for (const auto &[what, whole, part] : {std::tuple("bare tree 100,000 vs 10,000, groups of 1,000", 6, 7),
                                             std::tuple("bare tree 100,000 vs 10,000, one per group", 8, 9)}) {
-        std::printf("%-50s %9.2f ms %9.2f ms %7.2f   (for comparison)\n", what, growth[whole], growth[part],
-                    growth[whole] / growth[part]);
+        const double wholeMs = bench::best(growth[whole]);
+        const double partMs = bench::best(growth[part]);
+        std::printf("%-50s %9.2f ms %9.2f ms %7.2f   (for comparison)\n", what, wholeMs, partMs, wholeMs / partMs);
     }
     return 0;
 }

@@ -9,14 +9,8 @@ dictionary's conversion included: the growth of a fill, and a click on a group
 of 1,000 in a tree ten times larger, which should cost about the same.
 """
 
-import os
-import pathlib
-import subprocess
-import sys
-import time
-
+import benchsupport
 import kelvarahost
-import KelvaraWidgets
 from KelvaraWidgets import KelvaraSelection
 
 ROUNDS = 7
@@ -29,13 +23,7 @@ def library_dict(groups, libraries_per_group):
 
 def best_ms(step, prepare=lambda: None):
     """Best of the rounds: other work on the machine only ever adds time."""
-    times = []
-    for _ in range(ROUNDS):
-        state = prepare()
-        start = time.perf_counter()
-        step(state)
-        times.append((time.perf_counter() - start) * 1e3)
-    return min(times)
+    return min(benchsupport.times_ms(step, ROUNDS, prepare))
 
 
 def fill_ms(items):
@@ -65,21 +53,8 @@ def group_clicks_ms(items):
     return costs[0]
 
 
-def run_native(path):
-    if not path.exists():
-        print(f"native bench not built: {path}")
-        return
-    environment = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
-    result = subprocess.run([str(path)], capture_output=True, text=True, env=environment)
-    print(result.stdout, end="")
-    if result.returncode != 0:
-        print(result.stderr, end="", file=sys.stderr)
-        sys.exit(result.returncode)
-
-
 def main():
-    build = pathlib.Path(KelvaraWidgets.__file__).resolve().parent.parent
-    run_native(pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else build / "bench" / "bench_selection")
+    benchsupport.run_native("bench_selection")
 
     small, large = library_dict(10, 1000), library_dict(100, 1000)
     print()

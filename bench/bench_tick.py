@@ -6,8 +6,8 @@ dialog; the figure that matters is the ratio (goal: at most 1.3).
 """
 
 import statistics
-import time
 
+import benchsupport
 import kelvarahost
 from KelvaraWidgets import ProgressDialog
 
@@ -17,13 +17,11 @@ MESSAGE = "Reading assay results"
 
 
 def per_call_us(step):
-    best = []
-    for _ in range(ROUNDS):
-        start = time.perf_counter()
+    def calls(_):
         for _ in range(CALLS):
             step()
-        best.append((time.perf_counter() - start) / CALLS * 1e6)
-    return statistics.median(best)
+
+    return statistics.median(benchsupport.times_ms(calls, ROUNDS)) * 1e3 / CALLS
 
 
 def main():
