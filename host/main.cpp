@@ -60,6 +60,18 @@ int runPython(int argc, char **argv)
     return Py_RunMain();
 }
 
+QtMessageHandler defaultMessageHandler = nullptr;
+
+// Qt's offscreen platform warns on every size-hint change of a shown window,
+// which a ticking progress dialog makes on every tick; the warning says
+// nothing about the script, so it is dropped.
+void dropOffscreenNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message == QLatin1String("This plugin does not support propagateSizeHints()"))
+        return;
+    defaultMessageHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -67,5 +79,6 @@ int main(int argc, char **argv)
     // Qt sees only the program name: every other argument belongs to Python.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    defaultMessageHandler = qInstallMessageHandler(dropOffscreenNoise);
     return runPython(argc, argv);
 }
