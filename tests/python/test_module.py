@@ -168,9 +168,9 @@ import importlib.machinery, importlib.util, os, sys
 sys.setdlopenflags(os.RTLD_LAZY)
 path = sys.argv[1]
 loader = importlib.machinery.ExtensionFileLoader("KelvaraWidgets", path)
-spec = importlib.util.spec_from_file_location("KelvaraWidgets", path, loader=loader)
+module_spec = importlib.util.spec_from_file_location("KelvaraWidgets", path, loader=loader)
 try:
-    importlib.util.module_from_spec(spec)
+    importlib.util.module_from_spec(module_spec)
 except ImportError as error:
     print(repr(str(error)))
     print(repr(sys.version))
