@@ -28,6 +28,7 @@ status=0
 for name in display selection; do
     corpus="$build/corpus_$name"
     log="$build/fuzz_$name.log"
+    # An input that takes over 25 s counts as a hang, and a finding.
     options=(-max_total_time="$seconds" -timeout=25 -print_final_stats=1 -artifact_prefix="$build/findings/$name-")
     if [ -f "$root/tests/fuzz/fuzz_$name.dict" ]; then
         options+=(-dict="$root/tests/fuzz/fuzz_$name.dict")
