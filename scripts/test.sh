@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: the native Qt Test
-# suites through CTest, then the Python suites through pytest inside the host
-# stand-in, then each fuzzer for a short while. Arguments go to pytest.
+# suites through CTest, each fuzzer for a short while, then the Python suites
+# through pytest inside the host stand-in. Arguments go to pytest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${KELVARA_BUILD_DIR:-$root/build}"
@@ -12,6 +12,6 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 
 status=0
 (cd "$build" && "$root/.venv/bin/ctest" --output-on-failure) || status=$?
-(cd "$root" && "$build/host/kelvara-host" -m pytest tests/python "$@") || status=$?
 bash "$root/scripts/fuzz.sh" || status=$?
+(cd "$root" && "$build/host/kelvara-host" -m pytest tests/python "$@") || status=$?
 exit $status
