@@ -22,6 +22,7 @@ struct RequireGuiThread
 {
     RequireGuiThread();
 };
+using Guard = py::call_guard<RequireGuiThread>;
 
 // Deletes a dialog on the thread that owns it. A Python object may be
 // collected on any thread; widgets may only be destroyed on the GUI thread.
@@ -42,7 +43,7 @@ template <class Dialog>
 DialogClass<Dialog> defineDialogClass(py::module_ &module, const char *name)
 {
     DialogClass<Dialog> cls(module, name);
-    cls.def(py::init<>(), py::call_guard<RequireGuiThread>());
+    cls.def(py::init<>(), Guard());
     return cls;
 }
 

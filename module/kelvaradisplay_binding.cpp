@@ -8,7 +8,6 @@ namespace kelvara {
 
 void registerKelvaraDisplay(py::module_ &module)
 {
-    using Guard = py::call_guard<RequireGuiThread>;
     auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
     // The display data is JSON in UTF-8; its bytes pass through untouched.
     cls.def("run", &KelvaraDisplay::run, Guard())

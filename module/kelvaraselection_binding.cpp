@@ -49,7 +49,6 @@ std::vector<std::string> toStdStrings(const QStringList &names)
 
 void registerKelvaraSelection(py::module_ &module)
 {
-    using Guard = py::call_guard<RequireGuiThread>;
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
     cls.def("run", &KelvaraSelection::run, Guard())
         .def("setAvailableItems", [](KelvaraSelection &dialog, const LibraryMap &libraries) {

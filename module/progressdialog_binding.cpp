@@ -8,7 +8,6 @@ namespace kelvara {
 
 void registerProgressDialog(py::module_ &module)
 {
-    using Guard = py::call_guard<RequireGuiThread>;
     auto cls = defineDialogClass<ProgressDialog>(module, "ProgressDialog");
     cls.def("reject", &ProgressDialog::reject, Guard())
         .def("cancelled", &ProgressDialog::cancelled, Guard())

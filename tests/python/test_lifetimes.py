@@ -25,20 +25,22 @@ def cycle_progress():
     del dialog
 
 
+def run_and_press(dialog, button):
+    name = type(dialog).__name__
+    kelvarahost.call_later(0, lambda: kelvarahost.press(name, button))
+    return dialog.run()
+
+
 def cycle_display():
     dialog = KelvaraDisplay()
     dialog.setDisplayData(ASSAYS)
-    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
-    assert dialog.run() is True
-    del dialog
+    assert run_and_press(dialog, "Ok") is True
 
 
 def cycle_selection():
     dialog = KelvaraSelection()
     dialog.setAvailableItems(LIBRARIES)
-    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraSelection", "Cancel"))
-    assert dialog.run() is False
-    del dialog
+    assert run_and_press(dialog, "Cancel") is False
 
 
 def resident_kib():
