@@ -1,18 +1,25 @@
-// The selection dialog's costs against a bare QTreeWidget that holds the same
+// The selection dialog's costs against bare Qt widgets that hold the same
 // items (texts, check states, data) with no handlers, measured in the same
-// run. Prints the best time of several rounds (other work on the machine only
-// ever adds time) and the ratios that matter; bench/bench_selection.py runs it
-// and adds the costs seen from Python.
+// run: a table of each user action at 1,000 to 100,000 libraries, the fill,
+// and the growth. Prints the best time of several rounds (other work on the
+// machine only ever adds time); bench/bench_selection.py runs it and adds the
+// costs seen from Python.
 #include "benchsupport.h"
 #include "kelvaraselection.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTest>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
+#include <array>
 #include <cstdio>
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -95,58 +102,200 @@ QPoint checkBoxCentre(QTreeWidget *tree, QTreeWidgetItem *item)
     return tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree).center();
 }
 
+void click(QTreeWidget *tree, QTreeWidgetItem *item)
+{
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, checkBoxCentre(tree, item));
+}
+
+// The selection dialog's widgets in bare Qt, with no handler of their own: a
+// tree that knows all its rows are one line high, and Ok accepting.
+class BareSelection : public QDialog
+{
+public:
+    explicit BareSelection(const QVariantMap &map)
+    {
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(QStringLiteral("Libraries:")));
+        tree = new QTreeWidget;
+        tree->setHeaderHidden(true);
+        tree->setSelectionMode(QAbstractItemView::NoSelection);
+        tree->setUniformRowHeights(true);
+        layout->addWidget(tree);
+        buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        layout->addWidget(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        fillBareTree(*tree, map);
+    }
+
+    // A click on a group's check box, and the least that gives its libraries
+    // the group's state: the model silent while they change, then one repaint.
+    void clickGroup(QTreeWidgetItem *group)
+    {
+        click(tree, group);
+        {
+            const QSignalBlocker silent(tree->model());
+            for (int i = 0; i < group->childCount(); ++i)
+                group->child(i)->setCheckState(0, group->checkState(0));
+        }
+        tree->viewport()->update();
+    }
+
+    QTreeWidget *tree;
+    QDialogButtonBox *buttons;
+};
+
+// The dialog and its bare twin, filled alike and shown with trees of the same
+// size, the given top-level row scrolled to the top of both.
+bool showSideBySide(KelvaraSelection &dialog, BareSelection &bare, int row)
+{
+    dialog.show();
+    bare.show();
+    if (!QTest::qWaitForWindowExposed(&dialog) || !QTest::qWaitForWindowExposed(&bare))
+        return false;
+    bare.tree->setFixedSize(treeOf(dialog)->size());
+    treeOf(dialog)->scrollToItem(treeOf(dialog)->topLevelItem(row), QAbstractItemView::PositionAtTop);
+    bare.tree->scrollToItem(bare.tree->topLevelItem(row), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// A user's action and the event pass that repaints it.
+double clickMs(const std::function<void()> &action)
+{
+    return bench::elapsedMs([&] {
+        action();
+        QCoreApplication::processEvents();
+    });
+}
+
 // Two clicks on the check box of a group of 1,000 in a shown dialog of 100
-// such groups, each followed by the repaint; the bare tree, shown at the same
-// size, takes the same states for the group and its libraries.
+// such groups, each followed by the repaint; the bare tree takes the same
+// states for the group and its libraries.
 bool measureGroupClicks(double &dialogMs, double &bareMs)
 {
     const QVariantMap map = libraryMap(100, 1000);
     const int row = 50;
     KelvaraSelection dialog;
     dialog.setAvailableItems(map);
-    dialog.show();
-    QTreeWidget bare;
-    fillBareTree(bare, map);
-    bare.resize(treeOf(dialog)->size());
-    bare.show();
-    if (!QTest::qWaitForWindowExposed(&dialog) || !QTest::qWaitForWindowExposed(&bare))
+    BareSelection bare(map);
+    if (!showSideBySide(dialog, bare, row))
         return false;
     QTreeWidget *tree = treeOf(dialog);
     QTreeWidgetItem *group = tree->topLevelItem(row);
-    tree->scrollToItem(group, QAbstractItemView::PositionAtTop);
-    bare.scrollToItem(bare.topLevelItem(row), QAbstractItemView::PositionAtTop);
-    QCoreApplication::processEvents();
-    const QPoint checkBox = checkBoxCentre(tree, group);
+    QTreeWidgetItem *bareGroup = bare.tree->topLevelItem(row);
 
     const auto clicks = bench::takeTurns({
         [&] {
-            return bench::elapsedMs([&] {
-                for (int click = 0; click < 2; ++click) {
-                    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, checkBox);
-                    QCoreApplication::processEvents();
-                }
-            });
+            return clickMs([&] { click(tree, group); }) + clickMs([&] { click(tree, group); });
         },
         [&] {
-            return bench::elapsedMs([&] {
-                for (Qt::CheckState state : {Qt::Checked, Qt::Unchecked}) {
-                    QTreeWidgetItem *bareGroup = bare.topLevelItem(row);
-                    bareGroup->setCheckState(0, state);
-                    for (int i = 0; i < bareGroup->childCount(); ++i)
-                        bareGroup->child(i)->setCheckState(0, state);
-                    QCoreApplication::processEvents();
-                }
-            });
+            return clickMs([&] { bare.clickGroup(bareGroup); }) + clickMs([&] { bare.clickGroup(bareGroup); });
         },
     }, Rounds);
     // Every round must have hit the check box: checked, then unchecked again.
-    if (group->checkState(0) != Qt::Unchecked || !dialog.selectedItems().isEmpty())
+    if (group->checkState(0) != Qt::Unchecked || !dialog.selectedItems().isEmpty()
+        || bareGroup->child(0)->checkState(0) != Qt::Unchecked)
         return false;
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, checkBox);
+    click(tree, group);
     if (dialog.selectedItems().size() != 1000)
         return false;
     dialogMs = bench::best(clicks[0]);
     bareMs = bench::best(clicks[1]);
+    return true;
+}
+
+constexpr std::array<const char *, 5> UserActions = {
+    "check the group", "uncheck the group", "check a library, Ok on", "uncheck it, Ok off", "Ok",
+};
+struct TableSize
+{
+    int libraries;
+    const char *heading;
+};
+constexpr std::array<TableSize, 3> TableSizes = {{
+    {1000, "1,000 libraries"}, {10000, "10,000 libraries"}, {100000, "100,000 libraries"},
+}};
+
+// Each user action on one group of `libraries` libraries, each with its event
+// pass, in the dialog and in the bare widgets: the best of the rounds, dialog
+// then bare per action. False when a click missed.
+bool measureUserActions(int libraries, std::vector<double> &bestMs)
+{
+    const QVariantMap map = libraryMap(1, libraries);
+    KelvaraSelection dialog;
+    dialog.setAvailableItems(map);
+    BareSelection bare(map);
+    if (!showSideBySide(dialog, bare, 0))
+        return false;
+    QTreeWidget *tree = treeOf(dialog);
+    QTreeWidgetItem *group = tree->topLevelItem(0);
+    QTreeWidgetItem *library = group->child(0);
+    QPushButton *ok = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
+    QTreeWidgetItem *bareGroup = bare.tree->topLevelItem(0);
+    QTreeWidgetItem *bareLibrary = bareGroup->child(0);
+    bool missed = false;
+    const auto expect = [&](bool condition) { missed = missed || !condition; };
+    // Ok, clicked with one library checked; the dialog is shown again, untimed.
+    const auto okMs = [&](QDialog &which, QTreeWidget *whichTree, QTreeWidgetItem *item, QPushButton *button) {
+        click(whichTree, item);
+        QCoreApplication::processEvents();
+        const double ms = clickMs([&] { QTest::mouseClick(button, Qt::LeftButton); });
+        expect(which.result() == QDialog::Accepted && !which.isVisible());
+        which.show();
+        expect(QTest::qWaitForWindowExposed(&which));
+        click(whichTree, item);
+        QCoreApplication::processEvents();
+        return ms;
+    };
+
+    const auto dialogGroupMs = [&](qsizetype selectedAfter) {
+        const double ms = clickMs([&] { click(tree, group); });
+        expect(dialog.selectedItems().size() == selectedAfter);
+        return ms;
+    };
+    const auto dialogLibraryMs = [&](bool okAfter) {
+        const double ms = clickMs([&] { click(tree, library); });
+        expect(ok->isEnabled() == okAfter && (group->checkState(0) == Qt::PartiallyChecked) == okAfter);
+        return ms;
+    };
+    const auto bareGroupMs = [&] { return clickMs([&] { bare.clickGroup(bareGroup); }); };
+    const auto bareLibraryMs = [&] { return clickMs([&] { click(bare.tree, bareLibrary); }); };
+    const auto samples = bench::takeTurns({
+        [&] { return dialogGroupMs(libraries); }, bareGroupMs,
+        [&] { return dialogGroupMs(0); }, bareGroupMs,
+        [&] { return dialogLibraryMs(true); }, bareLibraryMs,
+        [&] { return dialogLibraryMs(false); }, bareLibraryMs,
+        [&] { return okMs(dialog, tree, library, ok); },
+        [&] { return okMs(bare, bare.tree, bareLibrary, bare.buttons->button(QDialogButtonBox::Ok)); },
+    }, Rounds);
+    if (missed || bareLibrary->checkState(0) != Qt::Unchecked || bareGroup->checkState(0) != Qt::Unchecked)
+        return false;
+    for (const auto &each : samples)
+        bestMs.push_back(bench::best(each));
+    return true;
+}
+
+bool printUserActionTable()
+{
+    std::vector<std::vector<double>> bySize;
+    for (const TableSize &size : TableSizes) {
+        bySize.emplace_back();
+        if (!measureUserActions(size.libraries, bySize.back()))
+            return false;
+    }
+    std::printf("\n%-40s", "one group, ms per action and event pass");
+    for (const TableSize &size : TableSizes)
+        std::printf(" %18s", size.heading);
+    std::printf("\n%-40s", "(goal: 16 at 10,000, 50 at 100,000)");
+    for (std::size_t i = 0; i < TableSizes.size(); ++i)
+        std::printf(" %9s %8s", "dialog", "bare Qt");
+    std::printf("\n");
+    for (std::size_t action = 0; action < UserActions.size(); ++action) {
+        std::printf("%-40s", UserActions[action]);
+        for (const auto &sizes : bySize)
+            std::printf(" %9.2f %8.2f", sizes[2 * action], sizes[2 * action + 1]);
+        std::printf("\n");
+    }
     return true;
 }
 
@@ -197,6 +346,11 @@ int main(int argc, char **argv)
         const double wholeMs = bench::best(growth[whole]);
         const double partMs = bench::best(growth[part]);
         std::printf("%-50s %9.2f ms %9.2f ms %7.2f   (for comparison)\n", what, wholeMs, partMs, wholeMs / partMs);
+    }
+
+    if (!printUserActionTable()) {
+        std::fprintf(stderr, "bench_selection: a click missed its check box or button\n");
+        return 1;
     }
     return 0;
 }

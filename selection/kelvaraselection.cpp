@@ -4,6 +4,7 @@
 #include <QAbstractItemModel>
 #include <QList>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
 #include <QVariant>
 #include <QVariantList>
@@ -20,6 +21,12 @@ bool isLibrary(const QTreeWidgetItem *item, int column)
     return item->data(column, Qt::UserRole).toString() == libraryMarker();
 }
 
+// Item views break a text into lines at these two characters only.
+bool isOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar::LineSeparator);
+}
+
 } // namespace
 
 KelvaraSelection::KelvaraSelection(QWidget *parent)
@@ -29,6 +36,11 @@ KelvaraSelection::KelvaraSelection(QWidget *parent)
     , checkedLibraries(0)
 {
     ui->setupUi(this);
+    // While every name is one line, every row is one line of text beside a
+    // check box, all of the same height, and the tree need not measure each
+    // row: finding where a row is drawn, or taking in a change to all of a
+    // group's libraries, then costs no walk over the rows above or within.
+    ui->treeWidget->setUniformRowHeights(true);
     updateOkButton();
     connect(ui->treeWidget, &QTreeWidget::itemChanged, this, &KelvaraSelection::listSelectionChanged);
 }
@@ -52,15 +64,19 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
     QList<QTreeWidgetItem *> groups;
     groups.reserve(available_items.size());
     QList<QTreeWidgetItem *> libraries;
+    bool oneLineRows = ui->treeWidget->uniformRowHeights();
     for (auto entry = available_items.cbegin(); entry != available_items.cend(); ++entry) {
         auto *group = new QTreeWidgetItem;
         group->setText(0, entry.key());
+        oneLineRows = oneLineRows && isOneLine(entry.key());
         const QVariantList names = entry.value().toList();
         libraries.clear();
         libraries.reserve(names.size());
         for (const QVariant &name : names) {
             auto *library = new QTreeWidgetItem;
-            library->setText(0, name.toString());
+            const QString text = name.toString();
+            library->setText(0, text);
+            oneLineRows = oneLineRows && isOneLine(text);
             library->setCheckState(0, Qt::Unchecked);
             library->setData(0, Qt::UserRole, libraryMarker());
             libraries.append(library);
@@ -69,6 +85,8 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
         group->setCheckState(0, Qt::Unchecked);
         groups.append(group);
     }
+    // A name of several lines needs a row of its own height from now on.
+    ui->treeWidget->setUniformRowHeights(oneLineRows);
     const int firstRow = ui->treeWidget->topLevelItemCount();
     ui->treeWidget->addTopLevelItems(groups);
     // expandItem() would look each group's row up by a search from the end
@@ -121,9 +139,19 @@ void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
         group->setCheckState(0, recountGroup(group));
         return;
     }
-    for (int i = 0; i < count; ++i)
-        group->child(i)->setCheckState(0, state);
-    recountGroup(group);
+    // The model tells its view about all the libraries at once: announced one
+    // by one, each change costs the view a search for the row and a repaint
+    // request of its own, and a group of 100,000 takes seconds.
+    QAbstractItemModel *model = ui->treeWidget->model();
+    {
+        const QSignalBlocker silent(model);
+        for (int i = 0; i < count; ++i)
+            group->child(i)->setCheckState(0, state);
+    }
+    const QModelIndex groupIndex = model->index(ui->treeWidget->indexOfTopLevelItem(group), 0);
+    Q_EMIT model->dataChanged(model->index(0, 0, groupIndex), model->index(count - 1, 0, groupIndex),
+                              {Qt::CheckStateRole});
+    setCheckedLibraries(group, state == Qt::Checked ? count : 0);
 }
 
 // One pass over the group's children (all of them libraries): brings the
@@ -137,13 +165,18 @@ Qt::CheckState KelvaraSelection::recountGroup(QTreeWidgetItem *group)
         if (group->child(i)->checkState(0) == Qt::Checked)
             ++checked;
     }
-    int &known = checkedLibrariesInGroup[group];
-    checkedLibraries += checked - known;
-    known = checked;
+    setCheckedLibraries(group, checked);
 
     if (checked == count)
         return Qt::Checked;
     return checked == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
+}
+
+void KelvaraSelection::setCheckedLibraries(const QTreeWidgetItem *group, int checked)
+{
+    int &known = checkedLibrariesInGroup[group];
+    checkedLibraries += checked - known;
+    known = checked;
 }
 
 void KelvaraSelection::updateOkButton()

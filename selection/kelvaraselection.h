@@ -42,6 +42,7 @@ private:
     void updateOkButton();
     void pushStateToLibraries(QTreeWidgetItem *group);
     Qt::CheckState recountGroup(QTreeWidgetItem *group);
+    void setCheckedLibraries(const QTreeWidgetItem *group, int checked);
 
     Ui::KelvaraSelection *ui;
     bool inCheckUpdate;
