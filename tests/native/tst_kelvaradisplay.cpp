@@ -1,3 +1,4 @@
+#include "accessibility.h"
 #include "kelvaradisplay.h"
 
 #include <QApplication>
@@ -255,6 +256,10 @@ private Q_SLOTS:
     void shouldSaveTypedUncertaintyAsShown_data();
     void shouldSaveTypedUncertaintyAsShown();
     void shouldKeepEditsOnResize();
+
+    void shouldNameEveryControl_data();
+    void shouldNameEveryControl();
+    void shouldWorkByKeyboardAlone();
 };
 
 void tst_KelvaraDisplay::cleanup()
@@ -1006,6 +1011,55 @@ void tst_KelvaraDisplay::shouldKeepEditsOnResize()
     QCOMPARE(form.displayName->text(), u"A"_s);
     QCOMPARE(form.uncertainty->text(), u"0.5"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"A"_s);
+}
+
+// What a screen reader announces for each control that Tab reaches, in Tab order.
+void tst_KelvaraDisplay::shouldNameEveryControl_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QAccessible::Role>("role");
+
+    int position = 0;
+    const auto row = [&position](const char *control, const char *name, QAccessible::Role role) {
+        QTest::newRow(control) << position++ << QString::fromLatin1(name) << role;
+    };
+    row("lineEditSearch", "Available assays", QAccessible::EditableText);
+    row("listView", "Assay list", QAccessible::List);
+    row("selectButton", "Select all", QAccessible::Button);
+    row("clearButton", "Clear", QAccessible::Button);
+    row("lineEditDisplayName", "Display name:", QAccessible::EditableText);
+    row("lineEditUncertainty", "Default uncertainty:", QAccessible::EditableText);
+    row("cbDisplayCount", "Display count (n) of all individual values in separate column", QAccessible::CheckBox);
+    row("cbDisplayValues", "Display all individual values in separate column", QAccessible::CheckBox);
+    row("rbArithmetic", "Arithmetic mean", QAccessible::RadioButton);
+    row("rbgeometric", "Geometric mean", QAccessible::RadioButton);
+    row("Ok", "OK", QAccessible::Button);
+    row("Cancel", "Cancel", QAccessible::Button);
+}
+
+void tst_KelvaraDisplay::shouldNameEveryControl()
+{
+    QFETCH(int, position);
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+
+    KelvaraDisplay dialog;
+    verifyAnnounced(&dialog, position, name, role);
+}
+
+// A user without a mouse: Tab to the list, an arrow key to the next assay,
+// Space to check it, Return for Ok.
+void tst_KelvaraDisplay::shouldWorkByKeyboardAlone()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(ThreeAssays);
+    expectMessages({"Resizing: ", "Showing: "});
+    walkByKeyboardOnceRunning(&dialog, form.list);
+    QVERIFY(dialog.run());
+    QCOMPARE(form.rows(), QStringList({u"alpha+"_s, u"beta+"_s, u"gamma-"_s}));
+    QCOMPARE(form.selectedNames(), QStringList{u"beta"_s});
 }
 
 QTEST_MAIN(tst_KelvaraDisplay)

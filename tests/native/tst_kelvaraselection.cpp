@@ -1,3 +1,4 @@
+#include "accessibility.h"
 #include "kelvaraselection.h"
 
 #include <QApplication>
@@ -237,6 +238,9 @@ private Q_SLOTS:
     void shouldIgnoreForeignAndNullItems();
     void shouldMatchReferenceOnRandomChanges_data();
     void shouldMatchReferenceOnRandomChanges();
+    void shouldNameEveryControl_data();
+    void shouldNameEveryControl();
+    void shouldWorkByKeyboardAlone();
 };
 
 void tst_KelvaraSelection::cleanup()
@@ -730,6 +734,45 @@ void tst_KelvaraSelection::shouldMatchReferenceOnRandomChanges()
         QCOMPARE(okEnabled(dialog), reference.ok);
         QCOMPARE(dialog.selectedItems(), reference.selectedItems());
     }
+}
+
+// What a screen reader announces for each control that Tab reaches, in Tab order.
+void tst_KelvaraSelection::shouldNameEveryControl_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QAccessible::Role>("role");
+
+    int position = 0;
+    const auto row = [&position](const char *control, const QString &name, QAccessible::Role role) {
+        QTest::newRow(control) << position++ << name << role;
+    };
+    row("treeWidget", u"Libraries:"_s, QAccessible::Tree);
+    row("rbCompound", u"Compound"_s, QAccessible::RadioButton);
+    row("rbBatch", u"Batch"_s, QAccessible::RadioButton);
+    row("Ok", u"OK"_s, QAccessible::Button);
+    row("Cancel", u"Cancel"_s, QAccessible::Button);
+}
+
+void tst_KelvaraSelection::shouldNameEveryControl()
+{
+    QFETCH(int, position);
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+
+    KelvaraSelection dialog;
+    verifyAnnounced(&dialog, position, name, role);
+}
+
+// A user without a mouse: Tab to the tree, an arrow key to a library, Space
+// to check it, Return for Ok.
+void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
+{
+    KelvaraSelection dialog;
+    dialog.setAvailableItems(libraryMap({{u"g"_s, {u"a"_s, u"b"_s}}}));
+    walkByKeyboardOnceRunning(&dialog, tree(dialog));
+    QVERIFY(dialog.run());
+    QCOMPARE(dialog.selectedItems(), QStringList{u"a"_s});
 }
 
 QTEST_MAIN(tst_KelvaraSelection)

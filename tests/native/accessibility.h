@@ -1,0 +1,60 @@
+// What the dialog suites share to see a dialog as a user does who works with
+// the keyboard alone or hears it through a screen reader.
+#pragma once
+
+#include <QAccessible>
+#include <QApplication>
+#include <QDialog>
+#include <QList>
+#include <QScopeGuard>
+#include <QTest>
+#include <QTimer>
+
+// The controls that Tab reaches, in Tab order.
+inline QList<QWidget *> tabChain(QWidget *dialog)
+{
+    QList<QWidget *> chain;
+    for (QWidget *widget = dialog->nextInFocusChain(); widget != dialog; widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            chain << widget;
+    }
+    return chain;
+}
+
+// That the control at `position` in Tab order is announced with `name` and
+// `role`, and that no other control reached by Tab has the same name.
+inline void verifyAnnounced(QWidget *dialog, int position, const QString &name, QAccessible::Role role)
+{
+    QStringList names;
+    QList<QAccessible::Role> roles;
+    for (QWidget *widget : tabChain(dialog)) {
+        const QAccessibleInterface *control = QAccessible::queryAccessibleInterface(widget);
+        names << control->text(QAccessible::Name);
+        roles << control->role();
+    }
+    QVERIFY(position < names.size());
+    QCOMPARE(names.at(position), name);
+    QCOMPARE(roles.at(position), role);
+    QCOMPARE(names.count(name), 1);
+}
+
+// Once `dialog` runs, as a user without a mouse: Tab until `target` has the
+// focus, one step down with the arrow key, Space, and Return for the default
+// button, each key on whatever has the focus. Should a step fail, the dialog
+// ends with -1, a result no test expects.
+inline void walkByKeyboardOnceRunning(QDialog *dialog, QWidget *target)
+{
+    QTimer::singleShot(0, dialog, [dialog, target] {
+        const auto endLoop = qScopeGuard([dialog] {
+            if (dialog->isVisible())
+                dialog->done(-1);
+        });
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        const qsizetype controls = tabChain(dialog).size();
+        for (qsizetype tabs = 0; tabs < controls && QApplication::focusWidget() != target; ++tabs)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), target);
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Space, Qt::Key_Return})
+            QTest::keyClick(QApplication::focusWidget(), key);
+    });
+}
