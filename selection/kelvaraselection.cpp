@@ -139,9 +139,11 @@ void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
         group->setCheckState(0, recountGroup(group));
         return;
     }
-    // The model tells its view about all the libraries at once: announced one
-    // by one, each change costs the view a search for the row and a repaint
-    // request of its own, and a group of 100,000 takes seconds.
+    // The view and assistive technology hear of all the libraries at once:
+    // announced one by one, each change costs the view a search for the row
+    // and a repaint request of its own, and a group of 100,000 takes seconds.
+    // QTreeWidgetItem has no ranged notification, so the model's own signal
+    // carries it. Groups are top-level items.
     QAbstractItemModel *model = ui->treeWidget->model();
     {
         const QSignalBlocker silent(model);
