@@ -13,26 +13,30 @@ start_xvfb() {
     ready=$(mktemp)
     # Xvfb takes a free display number itself and writes it to file
     # descriptor 3 once it accepts clients.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" 2>"$ready.log" &
     xvfb_pid=$!
     trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
     until grep -q '^[0-9][0-9]*$' "$ready"; do
         if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-            echo "Xvfb did not start" >&2
-            rm -f "$ready"
+            echo "Xvfb did not start:" >&2
+            cat "$ready.log" >&2
+            rm -f "$ready" "$ready.log"
             return 1
         fi
         sleep 0.1
     done
     xvfb_display=":$(cat "$ready")"
-    rm -f "$ready"
+    rm -f "$ready" "$ready.log"
 }
 
 on_both_platforms() {
     local status=0
-    [ -n "$xvfb_display" ] || start_xvfb || return 1
-    echo "== on xcb ($xvfb_display): $*"
-    QT_QPA_PLATFORM=xcb DISPLAY="$xvfb_display" "$@" || status=$?
+    if [ -n "$xvfb_display" ] || start_xvfb; then
+        echo "== on xcb ($xvfb_display): $*"
+        QT_QPA_PLATFORM=xcb DISPLAY="$xvfb_display" "$@" || status=$?
+    else
+        status=1
+    fi
     echo "== on $QT_QPA_PLATFORM: $*"
     "$@" || status=$?
     return $status

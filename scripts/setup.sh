@@ -12,7 +12,7 @@ apt_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt Core, Gui, Widgets, Test; moc and uic
     g++ make binutils                           # compiler, and nm for the export check
     fontconfig fonts-dejavu-core                # fonts for the offscreen platform
-    xvfb libqt6gui6 qt6-qpa-plugins             # an X server, and Qt's platform plugins (xcb)
+    xvfb qt6-qpa-plugins                        # an X server, and Qt's platform plugins (xcb)
 )
 if [ "${1:-}" = --fuzz ]; then
     apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer
