@@ -146,13 +146,11 @@ PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
         const auto widgets = QApplication::topLevelWidgets();
         for (QWidget *widget : widgets) {
             if (widget->objectName() == QString::fromStdString(name)) {
-                py::dict info;
-                info["title"] = widget->windowTitle().toStdString();
-                info["visible"] = widget->isVisible();
-                info["modal"] = widget->isModal();
-                info["width"] = widget->width();
-                info["height"] = widget->height();
-                return std::move(info);
+                return py::dict(py::arg("title") = widget->windowTitle().toStdString(),
+                                py::arg("visible") = widget->isVisible(),
+                                py::arg("modal") = widget->isModal(),
+                                py::arg("width") = widget->width(),
+                                py::arg("height") = widget->height());
             }
         }
         return py::none();

@@ -2,28 +2,30 @@
 # Sets up what is missing, builds everything with AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer into build-asan/, and runs
 # every test under them: the native Qt Test suites through CTest, then the
-# Python suites through pytest inside the instrumented host stand-in.
+# Python suites through pytest inside the instrumented host stand-in, each on
+# xcb under a private Xvfb and on QT_QPA_PLATFORM (offscreen when unset).
 # Arguments go to pytest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-asan"
 KELVARA_BUILD_DIR="$build" bash "$root/scripts/build.sh" -DKELVARA_SANITIZE=ON
 
-export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+source "$root/scripts/platforms.sh"
 
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 status=0
-(cd "$build" && "$root/.venv/bin/ctest" --output-on-failure) || status=$?
+on_both_platforms "$root/.venv/bin/ctest" --test-dir "$build" --output-on-failure || status=$?
 # Some tests start a plain python3.13 that imports the instrumented module:
 # the ASan runtime must come first in such a process, and libstdc++ must be
 # loaded before ASan starts, or it cannot intercept __cxa_throw.
 preload="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so.6)"
 # Resident memory says nothing about leaks here, as freed blocks wait in ASan's
 # quarantine; LeakSanitizer checks every process of this run instead.
-(cd "$root" && LD_PRELOAD="$preload" "$build/host/kelvara-host" -m pytest tests/python \
-    --deselect tests/python/test_lifetimes.py::test_memory_stays_flat_over_a_thousand_dialogs "$@") || status=$?
+cd "$root"
+on_both_platforms env LD_PRELOAD="$preload" "$build/host/kelvara-host" -m pytest tests/python \
+    --hypothesis-profile=reproducible \
+    --deselect tests/python/test_lifetimes.py::test_memory_stays_flat_over_a_thousand_dialogs "$@" || status=$?
 exit $status

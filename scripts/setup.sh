@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian 12/13 machine, skipping what
-# is already there: Qt 6 development packages, a CPython 3.13 with its headers,
-# and the virtual environment .venv with the Python build and test tools.
+# is already there: Qt 6 development packages, an X server for the tests on
+# xcb, a CPython 3.13 with its headers, and the virtual environment .venv with
+# the Python build and test tools.
 # With --fuzz also clang with libFuzzer.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,6 +12,7 @@ apt_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt Core, Gui, Widgets, Test; moc and uic
     g++ make binutils                           # compiler, and nm for the export check
     fontconfig fonts-dejavu-core                # fonts for the offscreen platform
+    xvfb qt6-qpa-plugins                        # an X server, and Qt's platform plugins (xcb)
 )
 if [ "${1:-}" = --fuzz ]; then
     apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer

@@ -177,13 +177,29 @@ except ImportError as error:
 """
 
 
-@pytest.mark.parametrize("python", other_pythons() or [pytest.param(None, marks=pytest.mark.skip("no other Python"))])
-def test_import_under_other_minor_version_fails_with_version_text(python):
+# Built beside the module; preloaded, it makes Py_GetVersion report the text
+# that KELVARA_PYTHON_VERSION holds.
+OTHER_VERSION_STUB = os.path.join(os.path.dirname(KelvaraWidgets.__file__), os.pardir, "tests",
+                                  "other_python_version.so")
+
+
+@pytest.mark.parametrize("python, version_text", [(python, None) for python in other_pythons()] + [
+    (None, "3.12.4 (main, Jun  6 2024, 18:26:44) [GCC 12.2.0]"),
+    (None, "3.130.0 (main) [GCC]"),
+])
+def test_import_under_other_minor_version_fails_with_version_text(python, version_text):
+    env = dict(os.environ)
+    if version_text is not None:
+        # The host itself, whose interpreter reports another version.
+        python = os.readlink("/proc/self/exe")
+        env["LD_PRELOAD"] = " ".join(filter(None, [env.get("LD_PRELOAD"), OTHER_VERSION_STUB]))
+        env["KELVARA_PYTHON_VERSION"] = version_text
     result = subprocess.run([python, "-c", LOAD_ELSEWHERE, KelvaraWidgets.__file__],
-                            capture_output=True, text=True, timeout=60)
+                            capture_output=True, text=True, env=env, timeout=60)
+    assert result.returncode == 0, result.stderr
     message, version = map(ast.literal_eval, result.stdout.splitlines())
     assert message == ("Python version mismatch: module was compiled for Python 3.13, "
-                       f"but the interpreter version is incompatible: {version}.")
+                       f"but the interpreter version is incompatible: {version_text or version}.")
 
 
 def test_host_reports_callback_exceptions():
