@@ -7,15 +7,20 @@
 #include "benchsupport.h"
 #include "kelvaradisplay.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QStandardItemModel>
+#include <QStringListModel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include <malloc.h>
 
@@ -103,7 +108,7 @@ bool measureSelectAll(int assays, int rowByRowAssays)
             return false;
     }
     const double fast = bench::elapsedMs([&] { selectAll(fewer); });
-    auto *proxy = qobject_cast<QSortFilterProxyModel *>(
+    auto *proxy = qobject_cast<QAbstractProxyModel *>(
         rowByRow.findChild<QListView *>(QStringLiteral("listView"))->model());
     auto *model = qobject_cast<QStandardItemModel *>(proxy->sourceModel());
     const double slow = bench::elapsedMs([&] {
@@ -119,23 +124,286 @@ bool measureSelectAll(int assays, int rowByRowAssays)
     return same;
 }
 
-bool measureSearch(int assays)
+// A list as bare Qt shows it, in a dialog of the same size with an Ok button:
+// the floor for what the user does in KelvaraDisplay's list.
+struct BareList
+{
+    explicit BareList(const QStringList &names)
+        : names(names)
+    {
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(view = new QListView);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+        layout->addWidget(buttons);
+        ok = buttons->button(QDialogButtonBox::Ok);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+        view->setUniformItemSizes(true);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        QList<QStandardItem *> column;
+        for (const QString &name : names) {
+            auto *item = new QStandardItem(name);
+            item->setCheckable(true);
+            column.append(item);
+        }
+        items.appendColumn(column);
+        view->setModel(&items);
+        window.resize(793, 796);
+    }
+
+    // The least a search needs: one case-insensitive scan, and the list
+    // showing the matches.
+    void search(const QString &text)
+    {
+        QStringList matches;
+        for (const QString &name : names) {
+            if (name.contains(text, Qt::CaseInsensitive))
+                matches.append(name);
+        }
+        shown.setStringList(matches);
+    }
+
+    // Every check state at once, the model telling the view once.
+    void setAllCheckStates(Qt::CheckState state)
+    {
+        {
+            const QSignalBlocker quiet(&items);
+            for (int row = 0; row < items.rowCount(); ++row)
+                items.item(row)->setCheckState(state);
+        }
+        Q_EMIT items.dataChanged(items.index(0, 0), items.index(items.rowCount() - 1, 0), {Qt::CheckStateRole});
+    }
+
+    QStringList names;
+    QDialog window;
+    QListView *view;
+    QPushButton *ok;
+    QStandardItemModel items;
+    QStringListModel shown;
+};
+
+// The widgets of KelvaraDisplay that the user works with.
+struct DisplayForm
+{
+    explicit DisplayForm(KelvaraDisplay &dialog)
+        : dialog(dialog)
+        , view(dialog.findChild<QListView *>(QStringLiteral("listView")))
+        , search(dialog.findChild<QLineEdit *>(QStringLiteral("lineEditSearch")))
+        , selectAll(dialog.findChild<QPushButton *>(QStringLiteral("selectButton")))
+        , clear(dialog.findChild<QPushButton *>(QStringLiteral("clearButton")))
+        , ok(dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok))
+    {
+    }
+
+    KelvaraDisplay &dialog;
+    QListView *view;
+    QLineEdit *search;
+    QPushButton *selectAll, *clear, *ok;
+};
+
+QRect checkBoxRect(QListView *view, int row)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.rect = view->visualRect(view->model()->index(row, 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    return view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+}
+
+bool isChecked(QListView *view, int row)
+{
+    return view->model()->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+}
+
+// One user action timed with the event passes that show it.
+double timed(const std::function<void()> &action)
+{
+    return bench::elapsedMs([&] {
+        action();
+        bench::settle();
+    });
+}
+
+// The steps of one action: what it does to a list view, and what puts the
+// view back where the action can be taken again (not timed).
+struct Action
+{
+    const char *name;
+    std::function<void(QListView *)> prepare;
+    std::function<void(QListView *)> act;
+};
+
+// The row the list actions use, well inside the first screen of rows.
+constexpr int Row = 2;
+
+void setCheckState(QListView *view, int row, Qt::CheckState state)
+{
+    if (isChecked(view, row) != (state == Qt::Checked))
+        view->model()->setData(view->model()->index(row, 0), state, Qt::CheckStateRole);
+    bench::settle();
+}
+
+void clickCheckBox(QListView *view)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, checkBoxRect(view, Row).center());
+}
+
+// Keyboard focus in the list, on the given row.
+void focusRow(QListView *view, int row)
+{
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(row, 0));
+    bench::settle();
+}
+
+void press(QListView *view, Qt::Key key)
+{
+    QTest::keyClick(view, key);
+}
+
+const std::vector<Action> &listActions()
+{
+    static const std::vector<Action> actions = {
+        {"check a row, mouse", [](QListView *view) { setCheckState(view, Row, Qt::Unchecked); }, clickCheckBox},
+        {"uncheck a row, mouse", [](QListView *view) { setCheckState(view, Row, Qt::Checked); }, clickCheckBox},
+        {"check a row, Space",
+         [](QListView *view) {
+             setCheckState(view, Row, Qt::Unchecked);
+             focusRow(view, Row);
+         },
+         [](QListView *view) { press(view, Qt::Key_Space); }},
+        {"uncheck a row, Space",
+         [](QListView *view) {
+             setCheckState(view, Row, Qt::Checked);
+             focusRow(view, Row);
+         },
+         [](QListView *view) { press(view, Qt::Key_Space); }},
+        {"select a row, mouse", [](QListView *view) { focusRow(view, Row + 1); },
+         [](QListView *view) {
+             QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                               view->visualRect(view->model()->index(Row, 0)).center());
+         }},
+        {"select a row, Down key", [](QListView *view) { focusRow(view, Row - 1); },
+         [](QListView *view) { press(view, Qt::Key_Down); }},
+    };
+    return actions;
+}
+
+// Medians of each action at one size, the dialog's and the floor's.
+using Medians = std::pair<double, double>;
+
+std::vector<Medians> measureActions(int assays)
 {
     KelvaraDisplay dialog;
-    dialog.setDisplayData(displayText(assays, true));
-    if (!showAndWait(dialog))
-        return false;
-    auto *search = dialog.findChild<QLineEdit *>(QStringLiteral("lineEditSearch"));
-    const auto typed = bench::takeTurns({[&] {
-        search->clear();
-        QCoreApplication::processEvents();
-        return bench::elapsedMs([&] {
-            QTest::keyClick(search, Qt::Key_7);
-            QCoreApplication::processEvents();
-        });
-    }}, Rounds);
-    std::printf("%-46s %9.2f ms\n", qPrintable(QStringLiteral("one character typed, %1 rows").arg(assays)),
-                bench::median(typed[0]));
+    dialog.setDisplayData(displayText(assays, false));
+    const DisplayForm form(dialog);
+    QStringList names;
+    for (int i = 0; i < assays; ++i)
+        names.append(QStringLiteral("assay %1").arg(i, 6, 10, QLatin1Char('0')));
+    BareList bare(names);
+    for (QWidget *window : {static_cast<QWidget *>(&dialog), static_cast<QWidget *>(&bare.window)}) {
+        if (!showAndWait(*window))
+            return {};
+    }
+
+    std::vector<Medians> rows;
+    const auto measure = [&](const std::function<double()> &mine, const std::function<double()> &floor) {
+        const auto samples = bench::takeTurns({mine, floor}, Rounds);
+        rows.emplace_back(bench::median(samples[0]), bench::median(samples[1]));
+    };
+
+    for (const Action &action : listActions()) {
+        measure([&] { action.prepare(form.view); return timed([&] { action.act(form.view); }); },
+                [&] { action.prepare(bare.view); return timed([&] { action.act(bare.view); }); });
+    }
+
+    bare.view->setModel(&bare.shown);
+    bare.search(QString());
+    measure([&] {
+                form.search->clear();
+                bench::settle();
+                return timed([&] { QTest::keyClick(form.search, Qt::Key_7); });
+            },
+            [&] {
+                bare.search(QString());
+                bench::settle();
+                return timed([&] { bare.search(QStringLiteral("7")); });
+            });
+    measure([&] {
+                form.search->setText(QStringLiteral("7"));
+                bench::settle();
+                return timed([&] { QTest::keyClick(form.search, Qt::Key_Backspace); });
+            },
+            [&] {
+                bare.search(QStringLiteral("7"));
+                bench::settle();
+                return timed([&] { bare.search(QString()); });
+            });
+    bare.view->setModel(&bare.items);
+    bench::settle();
+
+    measure([&] {
+                form.clear->click();
+                bench::settle();
+                return timed([&] { QTest::mouseClick(form.selectAll, Qt::LeftButton); });
+            },
+            [&] {
+                bare.setAllCheckStates(Qt::Unchecked);
+                bench::settle();
+                return timed([&] { bare.setAllCheckStates(Qt::Checked); });
+            });
+    measure([&] {
+                form.selectAll->click();
+                bench::settle();
+                return timed([&] { QTest::mouseClick(form.clear, Qt::LeftButton); });
+            },
+            [&] {
+                bare.setAllCheckStates(Qt::Checked);
+                bench::settle();
+                return timed([&] { bare.setAllCheckStates(Qt::Unchecked); });
+            });
+
+    const auto resize = [](QWidget &window) {
+        const int width = window.width() == 793 ? 833 : 793;
+        return timed([&] { window.resize(width, window.height()); });
+    };
+    measure([&] { return resize(dialog); }, [&] { return resize(bare.window); });
+
+    const auto accept = [](QWidget &window, QPushButton *ok) {
+        if (!window.isVisible() && !showAndWait(window))
+            return -1.0;
+        return timed([&] { QTest::mouseClick(ok, Qt::LeftButton); });
+    };
+    measure([&] { return accept(dialog, form.ok); }, [&] { return accept(bare.window, bare.ok); });
+    return rows;
+}
+
+// Every action of the user at each size, next to bare Qt doing the same.
+bool measureActionTable()
+{
+    const std::vector<const char *> actions = [] {
+        std::vector<const char *> names;
+        for (const Action &action : listActions())
+            names.push_back(action.name);
+        for (const char *name : {"type one search character", "erase it", "Select all", "Clear", "resize", "Ok"})
+            names.push_back(name);
+        return names;
+    }();
+    const std::vector<int> sizes = {1000, 10000, 100000};
+    std::vector<std::vector<Medians>> table;
+    for (int assays : sizes) {
+        table.push_back(measureActions(assays));
+        if (table.back().size() != actions.size())
+            return false;
+    }
+
+    std::printf("\nuser actions with the repaint, ms (medians of %d rounds): dialog / bare Qt\n", Rounds);
+    std::printf("| action | 1,000 | 10,000 | 100,000 |\n|---|---|---|---|\n");
+    for (std::size_t a = 0; a < actions.size(); ++a) {
+        std::printf("| %s |", actions[a]);
+        for (std::size_t s = 0; s < sizes.size(); ++s)
+            std::printf(" %.2f / %.2f |", table[s][a].first, table[s][a].second);
+        std::printf("\n");
+    }
     return true;
 }
 
@@ -191,7 +459,7 @@ int main(int argc, char **argv)
     printRatio("displayData, 100,000 vs 10,000 assays", bench::median(growth[2]), bench::median(growth[3]), 12);
     qDeleteAll(filled);
 
-    if (!measureSelectAll(10000, 1000) || !measureSearch(100000)) {
+    if (!measureSelectAll(10000, 1000) || !measureActionTable()) {
         std::fprintf(stderr, "bench_display: a measurement went wrong\n");
         return 1;
     }
