@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSortFilterProxyModel>
+#include <QAbstractProxyModel>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -48,7 +48,7 @@ struct Form
 
     QStandardItemModel *assays() const
     {
-        return qobject_cast<QStandardItemModel *>(qobject_cast<QSortFilterProxyModel *>(list->model())->sourceModel());
+        return qobject_cast<QStandardItemModel *>(qobject_cast<QAbstractProxyModel *>(list->model())->sourceModel());
     }
 
     QModelIndex shownRow(const QString &name) const
