@@ -67,6 +67,11 @@ int AssayFilterModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() || !sourceModel() ? 0 : sourceModel()->columnCount();
 }
 
+bool AssayFilterModel::hasChildren(const QModelIndex &parent) const
+{
+    return rowCount(parent) > 0 && columnCount(parent) > 0;
+}
+
 QModelIndex AssayFilterModel::mapToSource(const QModelIndex &proxyIndex) const
 {
     if (!proxyIndex.isValid() || !sourceModel() || proxyIndex.row() >= shownRows.size())

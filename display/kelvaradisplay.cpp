@@ -73,7 +73,6 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
     // A new text replaces everything; unsaved edits of the old one are dropped.
     currentAssay.reset();
     assayModel->clear();
-    savedInPassing.fill(false, 0);
     displayDataMap = QJsonDocument::fromJson(display_data).toVariant().toMap();
 
     QList<QStandardItem *> items;
@@ -189,13 +188,16 @@ void KelvaraDisplay::selectAllSlot()
     // rebuilding every record here.
     if (changingRows.size() > 1) {
         saveDisplayData();
+        int lastShown = -1;
         for (qsizetype step = 0; step + 1 < changingRows.size(); ++step) {
             const int row = changingRows.at(step);
             if (isShown(row)) {
                 savedInPassing[row] = true;
-                currentAssay = assayName(row);
+                lastShown = row;
             }
         }
+        if (lastShown >= 0)
+            currentAssay = assayName(lastShown);
         showCurrentRecord();
     }
     // The last step for real, so that the list shows its selection. A row
