@@ -35,6 +35,7 @@ void AssayFilterModel::setSourceModel(QAbstractItemModel *source)
         connect(source, &Model::columnsMoved, this, &AssayFilterModel::endSourceChange);
         connect(source, &Model::dataChanged, this, &AssayFilterModel::forwardDataChanged);
     }
+    readNames();
     setShownRows(matchingRows());
     endResetModel();
 }
@@ -87,15 +88,28 @@ QModelIndex AssayFilterModel::mapFromSource(const QModelIndex &sourceIndex) cons
     return row < 0 ? QModelIndex() : createIndex(row, sourceIndex.column());
 }
 
+void AssayFilterModel::readNames()
+{
+    names.clear();
+    nameEnds.clear();
+    const int count = sourceModel() && sourceModel()->columnCount() > 0 ? sourceModel()->rowCount() : 0;
+    nameEnds.reserve(count);
+    for (int row = 0; row < count; ++row) {
+        names += sourceModel()->index(row, 0).data().toString();
+        nameEnds.append(names.size());
+    }
+}
+
 QList<int> AssayFilterModel::matchingRows() const
 {
     QList<int> rows;
-    const int count = sourceModel() && sourceModel()->columnCount() > 0 ? sourceModel()->rowCount() : 0;
-    rows.reserve(count);
-    for (int row = 0; row < count; ++row) {
-        if (filterText.isEmpty()
-            || sourceModel()->index(row, 0).data().toString().contains(filterText, Qt::CaseInsensitive))
-            rows.append(row);
+    rows.reserve(nameEnds.size());
+    qsizetype start = 0;
+    for (qsizetype row = 0; row < nameEnds.size(); ++row) {
+        const QStringView name = QStringView(names).sliced(start, nameEnds.at(row) - start);
+        if (filterText.isEmpty() || name.contains(filterText, Qt::CaseInsensitive))
+            rows.append(int(row));
+        start = nameEnds.at(row);
     }
     return rows;
 }
@@ -141,6 +155,7 @@ void AssayFilterModel::endSourceChange()
 {
     if (--pendingSourceChanges > 0)
         return;
+    readNames();
     setShownRows(matchingRows());
     endResetModel();
 }
@@ -152,6 +167,7 @@ void AssayFilterModel::forwardDataChanged(const QModelIndex &topLeft, const QMod
         return;
     if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) {
         // A new name may match the filter, or no longer.
+        readNames();
         refilter();
     }
     // The shown rows within the changed ones follow each other.

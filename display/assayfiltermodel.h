@@ -32,6 +32,7 @@ public:
     QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
 
 private:
+    void readNames();
     QList<int> matchingRows() const;
     void setShownRows(QList<int> rows);
     void refilter();
@@ -40,6 +41,11 @@ private:
     void forwardDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
 
     QString filterText;
+    // The display texts of the source rows one after the other, and where
+    // each ends. Read through the source at every search, or kept as 100,000
+    // strings spread over the heap, they take several times longer to scan.
+    QString names;
+    QList<qsizetype> nameEnds;
     // Source row of each shown row, ascending.
     QList<int> shownRows;
     // Shown row of each source row, -1 where hidden.
