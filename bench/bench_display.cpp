@@ -1,9 +1,12 @@
 // KelvaraDisplay's costs against the least work that its results need,
 // measured in the same run: reading the display data against parsing it into
 // a variant map and appending one checkable item per assay, writing it against
-// turning the same map into indented JSON. Also Select all over 10,000
-// unchecked rows, against checking them row by row, and one character typed
-// into the search field over 100,000 rows. bench/bench_display.py runs it.
+// turning the same map into indented JSON. Select all against checking the
+// rows one by one, which must leave the same data. Then a table of every
+// action of the user at 1,000, 10,000 and 100,000 assays, each with the event
+// passes that repaint it, next to a bare list doing the same (goals: 16 ms at
+// 10,000, 50 ms at 100,000). On the platform that the environment names;
+// bench/bench_display.py runs it.
 #include "benchsupport.h"
 #include "kelvaradisplay.h"
 
@@ -86,20 +89,11 @@ void selectAll(KelvaraDisplay &dialog)
     QCoreApplication::processEvents();
 }
 
-// Select all on a shown dialog, with the repaint. Checking the rows one by
-// one as a click on each box would costs a full relayout of the list per
-// row, so that comparison runs on fewer rows; both must leave the same data.
-bool measureSelectAll(int assays, int rowByRowAssays)
+// Select all on a shown dialog, with the repaint, against checking the rows
+// one by one as a click on each box would; both must leave the same data.
+bool measureSelectAllAgainstRowByRow(int assays)
 {
-    KelvaraDisplay dialog;
-    dialog.setDisplayData(displayText(assays, false));
-    if (!showAndWait(dialog))
-        return false;
-    const double all = bench::elapsedMs([&] { selectAll(dialog); });
-    std::printf("%-46s %9.2f ms               (goal: under 1000 ms)\n",
-                qPrintable(QStringLiteral("Select all, %1 unchecked rows").arg(assays)), all);
-
-    const QByteArray text = displayText(rowByRowAssays, false);
+    const QByteArray text = displayText(assays, false);
     KelvaraDisplay fewer;
     KelvaraDisplay rowByRow;
     for (KelvaraDisplay *each : {&fewer, &rowByRow}) {
@@ -117,7 +111,7 @@ bool measureSelectAll(int assays, int rowByRowAssays)
         QCoreApplication::processEvents();
     });
     std::printf("%-46s %9.2f ms %9.2f ms %7.4f\n",
-                qPrintable(QStringLiteral("Select all vs row by row, %1 rows").arg(rowByRowAssays)),
+                qPrintable(QStringLiteral("Select all vs row by row, %1 rows").arg(assays)),
                 fast, slow, fast / slow);
     const bool same = fewer.displayData() == rowByRow.displayData();
     std::printf("%-46s %s\n", "  same display data", same ? "yes" : "NO");
@@ -459,7 +453,7 @@ int main(int argc, char **argv)
     printRatio("displayData, 100,000 vs 10,000 assays", bench::median(growth[2]), bench::median(growth[3]), 12);
     qDeleteAll(filled);
 
-    if (!measureSelectAll(10000, 1000) || !measureActionTable()) {
+    if (!measureSelectAllAgainstRowByRow(1000) || !measureActionTable()) {
         std::fprintf(stderr, "bench_display: a measurement went wrong\n");
         return 1;
     }

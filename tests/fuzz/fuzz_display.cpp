@@ -5,10 +5,10 @@
 #include "fuzzsupport.h"
 #include "kelvaradisplay.h"
 
+#include <QAbstractProxyModel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListView>
-#include <QAbstractProxyModel>
 #include <QStandardItemModel>
 #include <QStringDecoder>
 
