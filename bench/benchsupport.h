@@ -1,6 +1,7 @@
 // Timing shared by the native benchmarks.
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -15,6 +16,15 @@ inline double elapsedMs(const std::function<void()> &step)
     timer.start();
     step();
     return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The event passes that finish a user's action on screen: the action's own
+// events, an item view's delayed layout (a zero timer) and the repaint that
+// the layout asks for each come one pass after the other.
+inline void settle()
+{
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::processEvents();
 }
 
 // Each contender's times over the rounds, sorted. The contenders take turns

@@ -1,6 +1,7 @@
 #include "kelvaradisplay.h"
 #include "ui_kelvaradisplay.h"
 
+#include "assayfiltermodel.h"
 #include "assaysettings.h"
 
 #include <QDebug>
@@ -10,7 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QSortFilterProxyModel>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QStandardItemModel>
 
 #include <limits>
@@ -19,7 +21,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
     , ui(new Ui::KelvaraDisplay)
     , assayModel(new QStandardItemModel(this))
-    , filterModel(new QSortFilterProxyModel(this))
+    , filterModel(new AssayFilterModel(this))
 {
     ui->setupUi(this);
 
@@ -33,12 +35,22 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     ui->lineEditUncertainty->setValidator(validator);
     // A stored display name must come back whole when the assay is saved.
     ui->lineEditDisplayName->setMaxLength(std::numeric_limits<int>::max());
+    // Names are shown as given, never read as markup.
+    ui->assayNameLabel->setTextFormat(Qt::PlainText);
+    // The label shows the name cut to its own width; that text must not
+    // become the least width of the window, or the window could only grow.
+    ui->assayNameLabel->setMinimumWidth(1);
+    // Every row is one line: the list need not measure 100,000 rows.
+    ui->listView->setUniformItemSizes(true);
 
     filterModel->setSourceModel(assayModel);
-    filterModel->setFilterCaseSensitivity(Qt::CaseInsensitive);
     connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
-    connect(ui->lineEditSearch, &QLineEdit::textChanged,
-            filterModel, &QSortFilterProxyModel::setFilterFixedString);
+    connect(ui->lineEditSearch, &QLineEdit::textChanged, this, &KelvaraDisplay::applySearch);
+    // Return in the search field goes on to the list instead of pressing Ok.
+    auto *toList = new QShortcut(ui->lineEditSearch);
+    toList->setKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    toList->setContext(Qt::WidgetShortcut);
+    connect(toList, &QShortcut::activated, this, &KelvaraDisplay::goToList);
     ui->listView->setModel(filterModel);
     connect(ui->listView->selectionModel(), &QItemSelectionModel::selectionChanged,
             this, &KelvaraDisplay::selectionChangedSlot);
@@ -76,6 +88,7 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
     // react to every single one.
     if (!items.isEmpty())
         assayModel->appendColumn(items);
+    savedInPassing.fill(false, items.size());
 
     const QModelIndex first = filterModel->index(0, 0);
     if (first.isValid())
@@ -88,7 +101,10 @@ QByteArray KelvaraDisplay::displayData() const
     for (int row = 0; row < assayModel->rowCount(); ++row) {
         const QString name = assayName(row);
         const bool checked = assayModel->item(row)->checkState() == Qt::Checked;
-        result.insert(name, recordWithSelection(displayDataMap.value(name), checked));
+        const QVariant record = displayDataMap.value(name);
+        result.insert(name, recordWithSelection(savedInPassing.at(row) ? AssaySettings::fromRecord(record).toRecord()
+                                                                      : record,
+                                                checked));
     }
     return QJsonDocument(result).toJson(QJsonDocument::Indented);
 }
@@ -167,21 +183,31 @@ void KelvaraDisplay::selectAllSlot()
 
     // Every step but the last, without the widgets: the first saves the
     // user's edits, each later one saves the record that the step before
-    // loaded, which turns it into the saved shape and changes no value.
+    // loaded, which changes no value and only gives it the saved shape. That
+    // shape is given when the record is written (displayData), which spares
+    // rebuilding every record here.
     if (changingRows.size() > 1) {
         saveDisplayData();
+        int lastShown = -1;
         for (qsizetype step = 0; step + 1 < changingRows.size(); ++step) {
             const int row = changingRows.at(step);
-            if (!isShown(row))
-                continue;
-            const QString name = assayName(row);
-            displayDataMap.insert(name, AssaySettings::fromRecord(displayDataMap.value(name)).toRecord());
-            currentAssay = name;
+            if (isShown(row)) {
+                savedInPassing[row] = true;
+                lastShown = row;
+            }
         }
+        if (lastShown >= 0)
+            currentAssay = assayName(lastShown);
         showCurrentRecord();
     }
-    // The last step for real, so that the list shows its selection.
-    selectRow(changingRows.last());
+    // The last step for real, so that the list shows its selection. A row
+    // that the list selected before the first step is selected already, so
+    // selecting it again would not switch the details to it: switch here.
+    const int last = changingRows.last();
+    if (isShown(last) && last == selectedRow())
+        selectionChangedSlot(QItemSelection(), QItemSelection());
+    else
+        selectRow(last);
 }
 
 void KelvaraDisplay::selectOnCheck(QStandardItem *item)
@@ -246,17 +272,45 @@ void KelvaraDisplay::selectRow(int row)
 
 QList<int> KelvaraDisplay::setAllCheckStates(Qt::CheckState state)
 {
-    // Hidden rows included. The caller settles the selection afterwards, so
-    // the check changes must not select row by row.
-    disconnect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
+    // Hidden rows included, and the list told once for all of them: row by
+    // row it repaints and selectOnCheck selects at every one. The caller
+    // settles the selection afterwards.
     QList<int> changed;
-    for (int row = 0; row < assayModel->rowCount(); ++row) {
-        QStandardItem *item = assayModel->item(row);
-        if (item->checkState() != state) {
-            item->setCheckState(state);
-            changed.append(row);
+    {
+        const QSignalBlocker quiet(assayModel);
+        for (int row = 0; row < assayModel->rowCount(); ++row) {
+            QStandardItem *item = assayModel->item(row);
+            if (item->checkState() != state) {
+                item->setCheckState(state);
+                changed.append(row);
+            }
         }
     }
-    connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
+    if (!changed.isEmpty()) {
+        disconnect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
+        Q_EMIT assayModel->dataChanged(assayModel->index(changed.first(), 0),
+                                       assayModel->index(changed.last(), 0), {Qt::CheckStateRole});
+        connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
+    }
     return changed;
+}
+
+void KelvaraDisplay::applySearch(const QString &text)
+{
+    const QItemSelectionModel *selection = ui->listView->selectionModel();
+    const bool hadSelection = selection->hasSelection();
+    filterModel->setFilterFixedString(text);
+    // Hiding the selected row leaves no row selected, a change of selection
+    // like any other, which saves the details; the selection model does not
+    // report selections that the list's layout change drops.
+    if (hadSelection && !selection->hasSelection())
+        saveDisplayData();
+}
+
+void KelvaraDisplay::goToList()
+{
+    ui->listView->setFocus(Qt::ShortcutFocusReason);
+    const QModelIndex first = filterModel->index(0, 0);
+    if (first.isValid())
+        ui->listView->setCurrentIndex(first);
 }

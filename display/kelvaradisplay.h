@@ -12,7 +12,7 @@
 
 #include <optional>
 
-class QSortFilterProxyModel;
+class AssayFilterModel;
 class QStandardItemModel;
 
 namespace Ui {
@@ -60,6 +60,8 @@ private:
     int selectedRow() const;
     void selectRow(int row);
     QList<int> setAllCheckStates(Qt::CheckState state);
+    void applySearch(const QString &text);
+    void goToList();
 
     Ui::KelvaraDisplay *ui;
     // Assay name to its record, as parsed until the assay is first saved.
@@ -68,5 +70,8 @@ private:
     // so "none" has to be told apart from it.
     std::optional<QString> currentAssay;
     QStandardItemModel *assayModel;
-    QSortFilterProxyModel *filterModel;
+    AssayFilterModel *filterModel;
+    // Per row of assayModel: Select all passed the row and saved its record
+    // unchanged; it is written in the saved shape.
+    QList<bool> savedInPassing;
 };

@@ -5,10 +5,10 @@
 #include "fuzzsupport.h"
 #include "kelvaradisplay.h"
 
+#include <QAbstractProxyModel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListView>
-#include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QStringDecoder>
 
@@ -25,7 +25,7 @@ const QStandardItemModel *assayModel(const KelvaraDisplay &dialog)
 {
     const auto *list = dialog.findChild<QListView *>(QStringLiteral("listView"));
     require(list, "the form has its list");
-    const auto *filter = qobject_cast<const QSortFilterProxyModel *>(list->model());
+    const auto *filter = qobject_cast<const QAbstractProxyModel *>(list->model());
     require(filter, "the list shows a filter model");
     const auto *model = qobject_cast<const QStandardItemModel *>(filter->sourceModel());
     require(model, "the filter model sits on an item model");

@@ -1,6 +1,7 @@
 #include "accessibility.h"
 #include "kelvaradisplay.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -15,7 +16,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -49,7 +49,7 @@ struct Form
 
     QStandardItemModel *assays() const
     {
-        return qobject_cast<QStandardItemModel *>(qobject_cast<QSortFilterProxyModel *>(list->model())->sourceModel());
+        return qobject_cast<QStandardItemModel *>(qobject_cast<QAbstractProxyModel *>(list->model())->sourceModel());
     }
 
     QModelIndex shownRow(const QString &name) const
@@ -170,14 +170,14 @@ void editDetails(const Form &form, const QString &alias)
     QTest::mouseClick(form.geometric, Qt::LeftButton);
 }
 
-// Checks each row the way a click on its box does, one at a time; hidden
-// rows too, as a user could before typing the search text.
-void checkRowByRow(const Form &form)
+// Checks or unchecks each row the way a click on its box does, one at a
+// time; hidden rows too, as a user could before typing the search text.
+void setRowByRow(const Form &form, Qt::CheckState state)
 {
     QStandardItemModel *model = form.assays();
     for (int row = 0; row < model->rowCount(); ++row) {
-        if (model->item(row)->checkState() != Qt::Checked)
-            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+        if (model->item(row)->checkState() != state)
+            model->setData(model->index(row, 0), state, Qt::CheckStateRole);
     }
 }
 
@@ -241,6 +241,7 @@ private Q_SLOTS:
     void shouldSaveOldAndLoadNewAssayOnSelectionChange();
     void shouldFilterBySearchText_data();
     void shouldFilterBySearchText();
+    void shouldKeepCurrentAssayWhenSearchHidesIt_data();
     void shouldKeepCurrentAssayWhenSearchHidesIt();
     void shouldSelectAllLikeCheckingRowByRow_data();
     void shouldSelectAllLikeCheckingRowByRow();
@@ -693,23 +694,64 @@ void tst_KelvaraDisplay::shouldFilterBySearchText()
     QCOMPARE(form.shownNames(), shown);
     // The search never changes what is stored.
     QCOMPARE(form.rows(), QStringList({u"Alpha+"_s, u"Beta+"_s, u"GAMMA+"_s, u"alphabet+"_s}));
+
+    // Data read under a search is searched too.
+    dialog.setDisplayData(QByteArray(R"({"Alpha": {}, "alphabet": {}, "Beta": {}, "GAMMA": {}})"));
+    QCOMPARE(form.shownNames(), shown);
+    QCOMPARE(form.selectedNames(), shown.mid(0, 1));
+}
+
+void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt_data()
+{
+    QTest::addColumn<QString>("movedBy");
+    QTest::addColumn<QString>("leftBy");
+
+    // How the user moved in the list before searching (the list then has a
+    // current row), and how the user leaves the hidden assay.
+    QTest::newRow("not moved, click") << QString() << u"click"_s;
+    QTest::newRow("click, Return in the search") << u"click"_s << u"Return"_s;
+    QTest::newRow("arrow key, Enter in the search") << u"arrow"_s << u"Enter"_s;
 }
 
 void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
 {
+    QFETCH(QString, movedBy);
+    QFETCH(QString, leftBy);
+
     KelvaraDisplay dialog;
     const Form form(&dialog);
     dialog.setDisplayData(ThreeAssays);
     QVERIFY(showFirstTime(&dialog));
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    if (movedBy == u"click"_s) {
+        clickRow(form, u"alpha"_s);
+    } else if (movedBy == u"arrow"_s) {
+        clickRow(form, u"beta"_s);
+        QTest::keyClick(form.list, Qt::Key_Up);
+    }
 
+    retype(form.displayName, u"first"_s);
+    form.search->setFocus();
     QTest::keyClicks(form.search, u"amm"_s);
     QCOMPARE(form.shownNames(), QStringList({u"gamma"_s}));
     QVERIFY(form.selectedNames().isEmpty());
     QCOMPARE(form.assayName->toolTip(), u"alpha"_s);
-    QCOMPARE(form.displayName->text(), u"A"_s);
+    QCOMPARE(form.displayName->text(), u"first"_s);
+    // Leaving no row selected is a change of selection: it saves.
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"first"_s);
 
     retype(form.displayName, u"edited"_s);
-    clickRow(form, u"gamma"_s);
+    if (leftBy == u"click"_s) {
+        clickRow(form, u"gamma"_s);
+    } else {
+        // Return goes on to the first row shown, not to Ok.
+        QTest::keyClick(form.search, leftBy == u"Return"_s ? Qt::Key_Return : Qt::Key_Enter,
+                        leftBy == u"Return"_s ? Qt::NoModifier : Qt::KeypadModifier);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(form.list->hasFocus());
+    }
+    QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
     QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
 }
@@ -721,6 +763,7 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
     QTest::addColumn<QString>("search");
     QTest::addColumn<QStringList>("selected");
     QTest::addColumn<QString>("current");
+    QTest::addColumn<int>("again");
 
     const QByteArray mixed = R"({
         "": {"selected": false, "alias": 7},
@@ -732,16 +775,24 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
         "c1": {"selected": false, "default_uncertainty": 0.1}
     })";
     // With nothing hidden, the last row that was unchecked ends up selected and current.
-    QTest::newRow("first row current") << mixed << QString() << QString() << QStringList({u"c1"_s}) << u"c1"_s;
-    QTest::newRow("unchecked row current") << mixed << u"b1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s;
-    QTest::newRow("checked row current") << mixed << u"a1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s;
+    QTest::newRow("first row current") << mixed << QString() << QString() << QStringList({u"c1"_s}) << u"c1"_s << 0;
+    QTest::newRow("unchecked row current") << mixed << u"b1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s
+                                           << 0;
+    QTest::newRow("checked row current") << mixed << u"a1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s << 0;
+    QTest::newRow("last row current") << mixed << u"c1"_s << QString() << QStringList({u"c1"_s}) << u"c1"_s << 0;
     // Checking a row that the search hides clears the selection and keeps the current assay.
-    QTest::newRow("search hides the current row") << mixed << QString() << u"b"_s << QStringList() << u"b3"_s;
-    // The list moves its current row, and with it the selection, to a row still shown.
-    QTest::newRow("search moves the selection") << mixed << u"b1"_s << u"a"_s << QStringList() << u"a2"_s;
-    QTest::newRow("search hides every row") << mixed << u"a2"_s << u"z"_s << QStringList() << u"a2"_s;
+    QTest::newRow("search hides the current row") << mixed << QString() << u"b"_s << QStringList() << u"b3"_s
+                                                  << 0;
+    // The clicked row stays current, hidden, until a shown row is checked.
+    QTest::newRow("search hides the clicked row") << mixed << u"b1"_s << u"a"_s << QStringList() << u"a2"_s << 0;
+    QTest::newRow("search hides every row") << mixed << u"a2"_s << u"z"_s << QStringList() << u"a2"_s << 0;
     QTest::newRow("all rows checked") << QByteArray(R"({"a": {"extra": 1}, "b": {}})") << u"b"_s << QString()
-                                      << QStringList({u"b"_s}) << u"b"_s;
+                                      << QStringList({u"b"_s}) << u"b"_s << 0;
+    // Clear, then Select all, twice: the second time the last row is selected already.
+    QTest::newRow("Clear and Select all again") << ThreeAssays << QString() << QString() << QStringList({u"gamma"_s})
+                                                << u"gamma"_s << 2;
+    QTest::newRow("Clear and Select all under a search") << mixed << u"b1"_s << u"b"_s << QStringList()
+                                                         << u"b3"_s << 2;
 }
 
 void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
@@ -751,6 +802,7 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
     QFETCH(QString, search);
     QFETCH(QStringList, selected);
     QFETCH(QString, current);
+    QFETCH(int, again);
 
     const auto prepare = [&](KelvaraDisplay &each, const Form &eachForm) {
         each.setDisplayData(text);
@@ -768,7 +820,13 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
     prepare(reference, referenceForm);
 
     QTest::mouseClick(form.selectAll, Qt::LeftButton);
-    checkRowByRow(referenceForm);
+    setRowByRow(referenceForm, Qt::Checked);
+    for (int round = 0; round < again; ++round) {
+        QTest::mouseClick(form.clear, Qt::LeftButton);
+        QTest::mouseClick(form.selectAll, Qt::LeftButton);
+        setRowByRow(referenceForm, Qt::Unchecked);
+        setRowByRow(referenceForm, Qt::Checked);
+    }
     QVERIFY(!form.rows().join(QString()).contains(QLatin1Char('-')));
     QCOMPARE(form.selectedNames(), selected);
     QCOMPARE(form.assayName->toolTip(), current);
@@ -821,6 +879,7 @@ void tst_KelvaraDisplay::shouldSaveOnlyWhenAccepted_data()
     QTest::addColumn<bool>("accepted");
 
     QTest::newRow("Ok") << u"ok"_s << true;
+    QTest::newRow("Return in a field") << u"return"_s << true;
     QTest::newRow("Cancel") << u"cancel"_s << false;
     QTest::newRow("Escape") << u"escape"_s << false;
     QTest::newRow("close button") << u"close"_s << false;
@@ -845,6 +904,8 @@ void tst_KelvaraDisplay::shouldSaveOnlyWhenAccepted()
             QTest::mouseClick(form.buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
         else if (how == u"escape"_s)
             QTest::keyClick(form.displayName, Qt::Key_Escape);
+        else if (how == u"return"_s)
+            QTest::keyClick(form.displayName, Qt::Key_Return);
         else
             dialog.close();
     });
@@ -859,7 +920,7 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     const QString longName = u"Assay "_s + QString(300, u'W');
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(QJsonDocument(QJsonObject({{longName, QJsonObject()}, {u"short"_s, QJsonObject()}})).toJson());
+    dialog.setDisplayData(QJsonDocument(QJsonObject({{longName, QJsonObject()}, {u"short <b>KCL-0012</b>"_s, QJsonObject()}})).toJson());
     QVERIFY(showFirstTime(&dialog));
 
     const QFontMetrics metrics(form.assayName->font());
@@ -870,14 +931,24 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QCOMPARE(form.assayName->toolTip(), longName);
     QVERIFY(form.assayName->height() <= 20);
 
-    resizeShown(&dialog, dialog.width() + 300, dialog.height());
+    const int width = dialog.width();
+    resizeShown(&dialog, width + 300, dialog.height());
     QVERIFY(form.assayName->text().size() > elided.size());
     QVERIFY(form.assayName->text().endsWith(QChar(0x2026)));
     QVERIFY(metrics.horizontalAdvance(form.assayName->text()) <= form.assayName->width());
 
-    clickRow(form, u"short"_s);
-    QCOMPARE(form.assayName->text(), u"short"_s);
-    QCOMPARE(form.assayName->toolTip(), u"short"_s);
+    // The longer text must not keep the window wide.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    resizeShown(&dialog, width, dialog.height());
+    QCOMPARE(dialog.width(), width);
+    QCOMPARE(form.assayName->text(), elided);
+
+    // Shown as given, not as markup.
+    const QString markup = u"short <b>KCL-0012</b>"_s;
+    clickRow(form, markup);
+    QCOMPARE(form.assayName->text(), markup);
+    QCOMPARE(form.assayName->toolTip(), markup);
+    QVERIFY(form.assayName->sizeHint().width() >= metrics.horizontalAdvance(markup));
 }
 
 void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()

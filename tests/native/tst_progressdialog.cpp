@@ -129,6 +129,8 @@ void tst_ProgressDialog::shouldCycleDotTrail_data()
     QTest::newRow("surrogate pairs") << true << astral << QStringList{astral, astral};
     const QString accented = QStringLiteral("Requête en cours");
     QTest::newRow("non-ASCII") << true << accented << trail(accented, 1, 3);
+    const QString markup = QStringLiteral("<b>KCL-0012</b><img src=\"kcl.png\">");
+    QTest::newRow("markup") << true << markup << trail(markup, 1, 3);
 }
 
 void tst_ProgressDialog::shouldCycleDotTrail()
@@ -141,6 +143,8 @@ void tst_ProgressDialog::shouldCycleDotTrail()
     if (setMessage) {
         dialog.setMessage(message);
         QCOMPARE(label(dialog)->text(), message);
+        // Shown as given: as wide as the text itself, markup and all.
+        QVERIFY(label(dialog)->sizeHint().width() >= label(dialog)->fontMetrics().horizontalAdvance(message));
     }
     for (int tick = 0; tick < labels.size(); ++tick) {
         dialog.tick();
