@@ -2,7 +2,6 @@
 
 #include <pybind11/pybind11.h>
 
-#include <QMetaObject>
 #include <QObject>
 
 #include <memory>
