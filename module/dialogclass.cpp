@@ -1,29 +1,113 @@
 #include "dialogclass.h"
 
 #include <QApplication>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QThread>
 
 #include <stdexcept>
+#include <vector>
 
 namespace kelvara {
 
+namespace {
+
+bool onGuiThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+// Dialogs whose Python objects died on another thread, until the GUI thread
+// deletes them.
+QMutex strayDialogsMutex;
+std::vector<QObject *> strayDialogs;
+
+void deleteStrayDialogs()
+{
+    std::vector<QObject *> dialogs;
+    {
+        QMutexLocker locker(&strayDialogsMutex);
+        dialogs.swap(strayDialogs);
+    }
+    qDeleteAll(dialogs);
+}
+
+extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObject *kwargs)
+{
+    // pybind11 would throw through the interpreter for a type that has no
+    // dialog class among its bases.
+    if (py::detail::all_type_info(type).empty()) {
+        PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+        return nullptr;
+    }
+    return py::detail::pybind11_object_new(type, args, kwargs);
+}
+
+} // namespace
+
 RequireGuiThread::RequireGuiThread()
 {
-    const auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-    if (!app)
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         throw std::runtime_error("KelvaraWidgets: a QApplication must exist before a dialog is "
                                  "created or used; the host application creates it first");
-    if (QThread::currentThread() != app->thread())
+    if (!onGuiThread())
         throw std::runtime_error("KelvaraWidgets: dialogs may only be used from the thread of "
                                  "the QApplication, not from another thread");
 }
 
 void DeleteOnOwnerThread::operator()(QObject *dialog) const
 {
-    if (QThread::currentThread() == dialog->thread())
+    if (QThread::currentThread() == dialog->thread()) {
         delete dialog;
-    else
-        dialog->deleteLater();
+        return;
+    }
+    // Not deleteLater(): that waits for an exec() loop, and a script that only
+    // ticks a progress dialog never runs one.
+    {
+        QMutexLocker locker(&strayDialogsMutex);
+        strayDialogs.push_back(dialog);
+    }
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, deleteStrayDialogs, Qt::QueuedConnection);
+}
+
+void deleteStrayDialogsAtExit()
+{
+    // The host finalises the interpreter on its GUI thread while its
+    // QApplication still exists.
+    py::module_::import("atexit").attr("register")(py::cpp_function([] {
+        if (onGuiThread())
+            deleteStrayDialogs();
+    }));
+}
+
+OwnObjectBase::OwnObjectBase()
+    : m_base(py::reinterpret_steal<py::object>(
+          py::detail::make_object_base_type(py::detail::get_internals().default_metaclass)))
+{
+    auto *base = reinterpret_cast<PyTypeObject *>(m_base.ptr());
+    base->tp_new = newDialogObject;
+    PyType_Modified(base);
+}
+
+// Runs on the new class before PyType_Ready, which then lets the class
+// inherit tp_new from its base without adding a __new__ attribute.
+void OwnObjectBase::operator()(PyHeapTypeObject *heapType) const
+{
+    PyTypeObject *&base = heapType->ht_type.tp_base;
+    PyTypeObject *shared = base;
+    base = reinterpret_cast<PyTypeObject *>(m_base.inc_ref().ptr());
+    Py_DECREF(shared);
+}
+
+void requireConstructedDialog(const void *dialog, const std::type_info &type)
+{
+    // Only pybind11's __init__ registers an instance, once the dialog exists.
+    const auto instance = py::reinterpret_steal<py::object>(py::detail::find_registered_python_instance(
+        const_cast<void *>(dialog), py::detail::get_type_info(type)));
+    if (!instance)
+        throw py::reference_cast_error();
 }
 
 } // namespace kelvara

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 class ProgressDialog;
 class KelvaraDisplay;
@@ -25,11 +26,15 @@ struct RequireGuiThread
 using Guard = py::call_guard<RequireGuiThread>;
 
 // Deletes a dialog on the thread that owns it. A Python object may be
-// collected on any thread; widgets may only be destroyed on the GUI thread.
+// collected on any thread; widgets may only be destroyed on the GUI thread,
+// so a dialog dropped elsewhere waits for the GUI thread's next event pass.
 struct DeleteOnOwnerThread
 {
     void operator()(QObject *dialog) const;
 };
+
+// Deletes, at interpreter exit, the dialogs still waiting for an event pass.
+void deleteStrayDialogsAtExit();
 
 template <class Dialog>
 using DialogHolder = std::unique_ptr<Dialog, DeleteOnOwnerThread>;
@@ -37,12 +42,42 @@ using DialogHolder = std::unique_ptr<Dialog, DeleteOnOwnerThread>;
 template <class Dialog>
 using DialogClass = py::class_<Dialog, DialogHolder<Dialog>>;
 
+// pybind11 derives every class from one object base that all pybind11
+// modules of the process share. Called directly, as type(dialog).__base__()
+// and pickle protocols 0 and 1 do, that base aborts the process. Each dialog
+// class derives instead from a copy of it of its own that refuses, with
+// TypeError, to create anything but an instance of a dialog class. Because
+// the copies differ, Python also refuses __class__ assignment between dialog
+// classes. Other modules keep the shared base untouched.
+class OwnObjectBase
+{
+public:
+    OwnObjectBase();
+    void operator()(PyHeapTypeObject *heapType) const;
+
+private:
+    py::object m_base;
+};
+
+void requireConstructedDialog(const void *dialog, const std::type_info &type);
+
+// Every adapter reaches its dialog through this. pybind11 hands an adapter
+// raw, uninitialised memory for an instance whose __init__ never ran
+// (cls.__new__(cls), copy.copy, a subclass __init__ that raised before the
+// base one); such a self is refused with the TypeError that None gets.
+template <class Dialog>
+Dialog &constructed(Dialog &dialog)
+{
+    requireConstructedDialog(&dialog, typeid(Dialog));
+    return dialog;
+}
+
 // Creates the Python class for a dialog with its constructor; the caller adds
 // the methods and then calls addDeleteNotice(), which must come last.
 template <class Dialog>
 DialogClass<Dialog> defineDialogClass(py::module_ &module, const char *name)
 {
-    DialogClass<Dialog> cls(module, name);
+    DialogClass<Dialog> cls(module, name, py::custom_type_setup(OwnObjectBase()));
     cls.def(py::init<>(), Guard());
     return cls;
 }
@@ -52,9 +87,11 @@ DialogClass<Dialog> defineDialogClass(py::module_ &module, const char *name)
 template <class Dialog>
 void addDeleteNotice(DialogClass<Dialog> &cls)
 {
-    const std::string notice =
-        py::str(cls.attr("__name__")).cast<std::string>() + "::delete function is no longer necessary";
-    cls.def("delete", [notice](Dialog &) { py::print(notice); });
+    cls.def("delete", [](Dialog &dialog) {
+        constructed(dialog);
+        py::print(std::string(Dialog::staticMetaObject.className())
+                  + "::delete function is no longer necessary");
+    });
 }
 
 void registerProgressDialog(py::module_ &module);

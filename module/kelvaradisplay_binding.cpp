@@ -10,12 +10,12 @@ void registerKelvaraDisplay(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
     // The display data is JSON in UTF-8; its bytes pass through untouched.
-    cls.def("run", &KelvaraDisplay::run, Guard())
+    cls.def("run", [](KelvaraDisplay &dialog) { return constructed(dialog).run(); }, Guard())
         .def("setDisplayData", [](KelvaraDisplay &dialog, const std::string &displayData) {
-            dialog.setDisplayData(QByteArray::fromStdString(displayData));
+            constructed(dialog).setDisplayData(QByteArray::fromStdString(displayData));
         }, Guard())
         .def("displayData", [](const KelvaraDisplay &dialog) {
-            return dialog.displayData().toStdString();
+            return constructed(dialog).displayData().toStdString();
         }, Guard());
     addDeleteNotice(cls);
 }

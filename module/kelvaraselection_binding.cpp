@@ -3,6 +3,7 @@
 #include "kelvaraselection.h"
 
 #include <pybind11/stl.h>
+#include <pybind11/typing.h>
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include <QVariantMap>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,66 @@ namespace kelvara {
 
 namespace {
 
-// pybind11 accepts only a dict (or subclass) here, with str or bytes keys and
-// sequences of text that are not themselves str or bytes; keys with equal
-// bytes keep the entry met first.
+using LibraryDict = py::typing::Dict<py::str, py::typing::List<py::str>>;
 using LibraryMap = std::map<std::string, std::vector<std::string>>;
+
+// A text argument's rule: str as UTF-8, bytes and bytearray unchanged.
+std::optional<std::string> toText(py::handle value)
+{
+    py::detail::make_caster<std::string> text;
+    if (!text.load(value, true))
+        return std::nullopt;
+    return py::detail::cast_op<std::string &&>(std::move(text));
+}
+
+// A sequence other than str and bytes, whose len() matches the items that
+// iterating it yields. Any exception its methods raise means "does not
+// convert", and a lying len() is never used to size anything.
+std::optional<std::vector<std::string>> toNames(py::handle value)
+{
+    PyObject *sequence = value.ptr();
+    if (!PySequence_Check(sequence) || PyUnicode_Check(sequence) || PyBytes_Check(sequence))
+        return std::nullopt;
+    const Py_ssize_t length = PySequence_Size(sequence);
+    if (length < 0) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    try {
+        for (py::handle item : py::iter(value)) {
+            std::optional<std::string> name = toText(item);
+            if (!name || Py_ssize_t(names.size()) == length)
+                return std::nullopt;
+            names.push_back(std::move(*name));
+        }
+    } catch (py::error_already_set &) {
+        return std::nullopt;
+    }
+    if (Py_ssize_t(names.size()) != length)
+        return std::nullopt;
+    return names;
+}
+
+// Walks a snapshot of the dictionary's own entries (overridden items() of a
+// subclass plays no part), so that code run by a value cannot change or free
+// what is being walked. Keys with equal bytes keep the entry met first.
+std::optional<LibraryMap> toLibraryMap(const py::dict &libraries)
+{
+    const auto entries = py::reinterpret_steal<py::list>(PyDict_Items(libraries.ptr()));
+    if (!entries)
+        throw py::error_already_set();
+    LibraryMap map;
+    for (py::handle entry : entries) {
+        std::optional<std::string> group = toText(PyTuple_GET_ITEM(entry.ptr(), 0));
+        std::optional<std::vector<std::string>> names =
+            group ? toNames(PyTuple_GET_ITEM(entry.ptr(), 1)) : std::nullopt;
+        if (!names)
+            return std::nullopt;
+        map.emplace(std::move(*group), std::move(*names));
+    }
+    return map;
+}
 
 QVariantMap toVariantMap(const LibraryMap &libraries)
 {
@@ -50,15 +108,20 @@ std::vector<std::string> toStdStrings(const QStringList &names)
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", &KelvaraSelection::run, Guard())
-        .def("setAvailableItems", [](KelvaraSelection &dialog, const LibraryMap &libraries) {
-            dialog.setAvailableItems(toVariantMap(libraries));
+    cls.def("run", [](KelvaraSelection &dialog) { return constructed(dialog).run(); }, Guard())
+        .def("setAvailableItems", [](KelvaraSelection &dialog, const LibraryDict &libraries) {
+            KelvaraSelection &selection = constructed(dialog);
+            const std::optional<LibraryMap> map = toLibraryMap(libraries);
+            // Reported like any other argument that does not convert.
+            if (!map)
+                throw py::reference_cast_error();
+            selection.setAvailableItems(toVariantMap(*map));
         }, Guard())
         .def("selectedItems", [](const KelvaraSelection &dialog) {
-            return toStdStrings(dialog.selectedItems());
+            return toStdStrings(constructed(dialog).selectedItems());
         }, Guard())
         .def("aggregationMode", [](const KelvaraSelection &dialog) {
-            return dialog.aggregationMode().toStdString();
+            return constructed(dialog).aggregationMode().toStdString();
         }, Guard());
     addDeleteNotice(cls);
 }

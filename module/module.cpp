@@ -7,4 +7,5 @@ PYBIND11_MODULE(KelvaraWidgets, module)
     kelvara::registerProgressDialog(module);
     kelvara::registerKelvaraDisplay(module);
     kelvara::registerKelvaraSelection(module);
+    kelvara::deleteStrayDialogsAtExit();
 }

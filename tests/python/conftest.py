@@ -1,6 +1,9 @@
 """Shared fixtures for the suites that run inside kelvara-host."""
 
 import gc
+import os
+import subprocess
+import textwrap
 
 import pytest
 from hypothesis import settings
@@ -21,3 +24,12 @@ def host_checks():
     kelvarahost.process_events()
     kelvarahost.raise_pending_error()
     assert kelvarahost.top_levels() == [], "a dialog outlived its test"
+
+
+@pytest.fixture
+def new_host():
+    """Run a script in a fresh host process (this very binary) and return the result."""
+    def run(source):
+        host = os.readlink("/proc/self/exe")
+        return subprocess.run([host, "-c", textwrap.dedent(source)], capture_output=True, text=True, timeout=120)
+    return run

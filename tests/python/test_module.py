@@ -108,9 +108,92 @@ def test_method_of_other_class_rejects_self():
         KelvaraWidgets.ProgressDialog.cancelled(KelvaraWidgets.KelvaraSelection())
 
 
+# Each snippet runs in a host of its own, so that a crash fails one case only.
+MISUSE_PRELUDE = """
+import copy, pickle
+from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
+CLASSES = [ProgressDialog, KelvaraDisplay, KelvaraSelection]
+ARGUMENTS = {"setMessage": ("text",), "setWindowTitle": ("text",), "setDisplayData": ("{}",),
+             "setAvailableItems": ({"g": ["a"]},)}
+
+def other(cls):
+    return next(candidate for candidate in CLASSES if candidate is not cls)
+
+# Each method and property accessor of the class, as a function of self.
+def every_call(cls):
+    for name, attr in vars(cls).items():
+        if isinstance(attr, property):
+            yield name, attr.fget
+            yield name, lambda self, fset=attr.fset: fset(self, True)
+        elif not name.startswith("_"):
+            yield name, lambda self, method=attr, args=ARGUMENTS.get(name, ()): method(self, *args)
+
+def refused(call, what):
+    try:
+        call()
+    except TypeError:
+        return
+    raise AssertionError(f"{what} did not raise TypeError")
+
+def every_call_refuses(make_self):
+    for cls in CLASSES:
+        for name, call in every_call(cls):
+            refused(lambda: call(make_self(cls)), f"{cls.__name__}.{name}")
+"""
+
+
+@pytest.mark.parametrize("snippet", [
+    pytest.param("every_call_refuses(lambda cls: None)", id="None"),
+    pytest.param("every_call_refuses(lambda cls: cls.__new__(cls))", id="__new__ without __init__"),
+    pytest.param("""
+kept = []
+def half_built(cls):
+    class Failing(cls):
+        def __init__(self):
+            kept.append(self)
+            raise ValueError("before the base __init__")
+    try:
+        Failing()
+    except ValueError:
+        return kept.pop()
+every_call_refuses(half_built)
+""", id="subclass __init__ raised"),
+    pytest.param("""
+def copied(cls):
+    class Stateful(cls):
+        def __getstate__(self):
+            return {}
+        def __setstate__(self, state):
+            pass
+    return copy.copy(Stateful())
+every_call_refuses(copied)
+""", id="copy with __setstate__"),
+    pytest.param("""
+for cls in CLASSES:
+    for target in (other(cls), type("Derived", (other(cls),), {"__slots__": ()})):
+        dialog = cls()
+        refused(lambda: setattr(dialog, "__class__", target), f"{cls.__name__} to {target.__name__}")
+""", id="__class__ assignment"),
+    pytest.param("""
+for cls in CLASSES:
+    dialog = cls()
+    refused(lambda: pickle.dumps(dialog, 0), "protocol 0")
+    refused(lambda: pickle.dumps(dialog, 1), "protocol 1")
+    refused(dialog.__reduce__, "__reduce__")
+    refused(type(dialog).__base__, "__base__")
+    refused(type("Derived", (type(dialog).__base__,), {}), "subclass of __base__")
+""", id="old pickle protocols and the base"),
+])
+def test_misuse_raises_type_error_and_host_lives(snippet, new_host):
+    result = new_host(MISUSE_PRELUDE + snippet + "\nprint('host lives')\n")
+    assert result.returncode == 0, result.stderr
+    assert result.stdout == "host lives\n"
+
+
 @pytest.mark.parametrize("name", CLASSES)
 def test_calls_from_another_thread_raise_runtime_error(name):
     dialog = getattr(KelvaraWidgets, name)()
+    dropped = [getattr(KelvaraWidgets, name)()]
     method = next(attr for attr in vars(type(dialog)) if not attr.startswith("_") and attr != "delete")
     errors = []
 
@@ -122,12 +205,16 @@ def test_calls_from_another_thread_raise_runtime_error(name):
                 errors.append(str(error))
             except TypeError:
                 errors.append("TypeError")
+        dropped.clear()
 
     thread = threading.Thread(target=worker)
     thread.start()
     thread.join()
     assert len(errors) == 2
     assert all("thread" in error for error in errors), errors
+    # The dialog whose last reference died on the worker goes at the next event pass.
+    kelvarahost.process_events()
+    assert kelvarahost.top_levels() == [name]
 
 
 def test_dialog_without_qapplication_raises_runtime_error():

@@ -1,6 +1,7 @@
 """KelvaraSelection from Python: signatures, the dictionary and list conversions, running it."""
 
 import collections
+import sys
 import types
 
 import pytest
@@ -24,6 +25,19 @@ def libraries_in_tree_order(dialog, groups):
     for group in groups:
         check(group)
     return dialog.selectedItems()
+
+
+class Lying:
+    """A sequence whose __len__ and __getitem__ may raise or disagree."""
+
+    def __init__(self, length, getitem):
+        self.length, self.getitem = length, getitem
+
+    def __len__(self):
+        return self.length()
+
+    def __getitem__(self, index):
+        return self.getitem(index)
 
 
 def test_methods_in_order_with_signatures():
@@ -56,6 +70,7 @@ def test_new_dialog_defaults():
     # UTF-8 puts U+FF01 first, UTF-16 the surrogate pair of U+1F600: the dialog's order wins.
     ({"\uff01": ["full-width"], "\U0001f600": ["emoji"]}, ["\uff01", "\U0001f600"], ["emoji", "full-width"]),
     ({"g": collections.deque(["q", "r"]), "h": []}, ["g", "h"], ["q", "r"]),
+    ({"g": Lying(lambda: 2, ["q", "r"].__getitem__)}, ["g"], ["q", "r"]),
     ({"g": ["same", "", "same"]}, ["g"], ["same", "", "same"]),
     ({b"bytes key": [b"bytes name", bytearray(b"bytearray name")]}, ["bytes key"], ["bytes name", "bytearray name"]),
 ])
@@ -95,6 +110,12 @@ def test_second_call_appends_and_keeps_states():
     types.MappingProxyType({"a": ["proxy"]}),
     collections.UserDict({"a": ["user dict"]}),
     None,
+    {"a": ["fine"], "b": Lying(lambda: 1 // 0, ["x"].__getitem__)},
+    {"a": ["fine"], "b": Lying(lambda: 1, lambda index: 1 // 0)},
+    {"a": ["fine"], "b": Lying(lambda: 2, ["x"].__getitem__)},
+    {"a": ["fine"], "b": Lying(lambda: sys.maxsize, ["x"].__getitem__)},
+    {"a": ["fine"], "b": Lying(lambda: 2**40, ["x"].__getitem__)},
+    {"a": ["fine"], "b": Lying(lambda: 1, ["x", "y"].__getitem__)},
 ])
 def test_unconvertible_argument_raises_type_error_and_changes_nothing(items):
     dialog = KelvaraSelection()
