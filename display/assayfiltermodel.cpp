@@ -88,8 +88,30 @@ QModelIndex AssayFilterModel::mapFromSource(const QModelIndex &sourceIndex) cons
     return row < 0 ? QModelIndex() : createIndex(row, sourceIndex.column());
 }
 
+int AssayFilterModel::sourceNameCount() const
+{
+    return int(nameEnds.size());
+}
+
+QStringView AssayFilterModel::sourceName(int sourceRow) const
+{
+    const qsizetype start = sourceRow == 0 ? 0 : nameEnds.at(sourceRow - 1);
+    return QStringView(names).sliced(start, nameEnds.at(sourceRow) - start);
+}
+
+int AssayFilterModel::namesRead() const
+{
+    return namesReadCount;
+}
+
+const QList<int> &AssayFilterModel::shownSourceRows() const
+{
+    return shownRows;
+}
+
 void AssayFilterModel::readNames()
 {
+    ++namesReadCount;
     names.clear();
     nameEnds.clear();
     const int count = sourceModel() && sourceModel()->columnCount() > 0 ? sourceModel()->rowCount() : 0;
@@ -104,12 +126,9 @@ QList<int> AssayFilterModel::matchingRows() const
 {
     QList<int> rows;
     rows.reserve(nameEnds.size());
-    qsizetype start = 0;
-    for (qsizetype row = 0; row < nameEnds.size(); ++row) {
-        const QStringView name = QStringView(names).sliced(start, nameEnds.at(row) - start);
-        if (filterText.isEmpty() || name.contains(filterText, Qt::CaseInsensitive))
-            rows.append(int(row));
-        start = nameEnds.at(row);
+    for (int row = 0; row < sourceNameCount(); ++row) {
+        if (filterText.isEmpty() || sourceName(row).contains(filterText, Qt::CaseInsensitive))
+            rows.append(row);
     }
     return rows;
 }

@@ -31,6 +31,14 @@ public:
     QModelIndex mapToSource(const QModelIndex &proxyIndex) const override;
     QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
 
+    // The display text of every source row, read once per change of names:
+    // the count of such reads tells whether texts derived from them are stale.
+    int sourceNameCount() const;
+    QStringView sourceName(int sourceRow) const;
+    int namesRead() const;
+    // Source row of each shown row, ascending.
+    const QList<int> &shownSourceRows() const;
+
 private:
     void readNames();
     QList<int> matchingRows() const;
@@ -50,6 +58,7 @@ private:
     QList<int> shownRows;
     // Shown row of each source row, -1 where hidden.
     QList<int> shownRowOfSource;
+    int namesReadCount = 0;
     // Source changes in progress: rows and columns come and go, or it resets.
     int pendingSourceChanges = 0;
 };

@@ -2,6 +2,7 @@
 #include "ui_kelvaradisplay.h"
 
 #include "assayfiltermodel.h"
+#include "assayitemdelegate.h"
 #include "assaysettings.h"
 
 #include <QDebug>
@@ -15,7 +16,18 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
+#include <algorithm>
 #include <limits>
+
+namespace {
+
+// Item views break a text into lines at these two characters only.
+bool isOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar::LineSeparator);
+}
+
+} // namespace
 
 KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
@@ -40,8 +52,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     // The label shows the name cut to its own width; that text must not
     // become the least width of the window, or the window could only grow.
     ui->assayNameLabel->setMinimumWidth(1);
-    // Every row is one line: the list need not measure 100,000 rows.
-    ui->listView->setUniformItemSizes(true);
+    ui->listView->setItemDelegate(new AssayItemDelegate(filterModel, ui->listView));
 
     filterModel->setSourceModel(assayModel);
     connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
@@ -86,6 +97,11 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
     }
     // One insertion for all rows: row by row, the proxy and the view would
     // react to every single one.
+    // While every name is one line, all rows have one height and the list
+    // need not measure 100,000 of them; the delegate keeps the widest width.
+    ui->listView->setUniformItemSizes(std::all_of(items.cbegin(), items.cend(), [](const QStandardItem *item) {
+        return isOneLine(item->text());
+    }));
     if (!items.isEmpty())
         assayModel->appendColumn(items);
     savedInPassing.fill(false, items.size());

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -250,6 +251,8 @@ private Q_SLOTS:
     void shouldSaveOnlyWhenAccepted_data();
     void shouldSaveOnlyWhenAccepted();
     void shouldElideLongAssayName();
+    void shouldScrollToTheEndOfTheWidestShownName_data();
+    void shouldScrollToTheEndOfTheWidestShownName();
     void shouldWriteOneMessagePerShowAndResize();
 
     void shouldKeepValuesWhenBrowsing_data();
@@ -949,6 +952,46 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QCOMPARE(form.assayName->text(), markup);
     QCOMPARE(form.assayName->toolTip(), markup);
     QVERIFY(form.assayName->sizeHint().width() >= metrics.horizontalAdvance(markup));
+}
+
+void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("search");
+
+    const QString wide = u"Assay "_s + QString(200, u'W');
+    QTest::newRow("wide name first") << QStringList({u"a "_s + wide, u"b"_s, u"c"_s}) << QString();
+    QTest::newRow("wide name last") << QStringList({u"a"_s, u"b"_s, u"c "_s + wide}) << QString();
+    QTest::newRow("wide name hidden") << QStringList({u"a "_s + wide, u"ab"_s, u"b"_s}) << u"b"_s;
+    QTest::newRow("name of two lines") << QStringList({u"a\nsecond line"_s, u"b "_s + wide}) << QString();
+}
+
+void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, search);
+
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    QJsonObject data;
+    for (const QString &name : names)
+        data.insert(name, QJsonObject());
+    dialog.setDisplayData(QJsonDocument(data).toJson());
+    QVERIFY(showFirstTime(&dialog));
+    QTest::keyClicks(form.search, search);
+
+    // A list that measures every row is what the user must see.
+    QListView measuringEach;
+    measuringEach.setModel(form.list->model());
+    measuringEach.resize(form.list->size());
+    measuringEach.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&measuringEach));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(form.list->horizontalScrollBar()->maximum(), measuringEach.horizontalScrollBar()->maximum());
+    for (int row = 0; row < form.list->model()->rowCount(); ++row) {
+        const QModelIndex index = form.list->model()->index(row, 0);
+        QCOMPARE(form.list->visualRect(index), measuringEach.visualRect(index));
+    }
 }
 
 void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()
