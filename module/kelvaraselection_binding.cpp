@@ -34,7 +34,8 @@ std::optional<std::string> toText(py::handle value)
 
 // A sequence other than str and bytes, whose len() matches the items that
 // iterating it yields. Any exception its methods raise means "does not
-// convert", and a lying len() is never used to size anything.
+// convert" (an interrupt goes through), and a lying len() is never used
+// to size anything.
 std::optional<std::vector<std::string>> toNames(py::handle value)
 {
     PyObject *sequence = value.ptr();
@@ -42,6 +43,9 @@ std::optional<std::vector<std::string>> toNames(py::handle value)
         return std::nullopt;
     const Py_ssize_t length = PySequence_Size(sequence);
     if (length < 0) {
+        // KeyboardInterrupt and SystemExit are no verdict on the value.
+        if (!PyErr_ExceptionMatches(PyExc_Exception))
+            throw py::error_already_set();
         PyErr_Clear();
         return std::nullopt;
     }
@@ -53,7 +57,9 @@ std::optional<std::vector<std::string>> toNames(py::handle value)
                 return std::nullopt;
             names.push_back(std::move(*name));
         }
-    } catch (py::error_already_set &) {
+    } catch (py::error_already_set &error) {
+        if (!error.matches(PyExc_Exception))
+            throw;
         return std::nullopt;
     }
     if (Py_ssize_t(names.size()) != length)

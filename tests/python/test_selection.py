@@ -129,6 +129,17 @@ def test_unconvertible_argument_raises_type_error_and_changes_nothing(items):
         check("fine")
 
 
+def interrupt(*_):
+    raise KeyboardInterrupt
+
+
+@pytest.mark.parametrize("value", [Lying(interrupt, ["x"].__getitem__), Lying(lambda: 1, interrupt)],
+                         ids=["in len", "in getitem"])
+def test_interrupt_while_converting_goes_through(value):
+    with pytest.raises(KeyboardInterrupt):
+        KelvaraSelection().setAvailableItems({"a": value})
+
+
 def test_keyword_argument_raises_type_error():
     dialog = KelvaraSelection()
     with pytest.raises(TypeError):
