@@ -24,9 +24,11 @@ private:
     int widestShownRow(const QFont &font) const;
 
     const AssayFilterModel *rows;
-    // Text width of each source row in widthsFont, measured once per set of
-    // names: a search or a resize then only compares numbers.
-    mutable QList<int> nameWidths;
+    // In widthsFont: the width of each character met so far, and the
+    // estimated width of each source row's name, added up once per set of
+    // names, so that a search or a resize only compares numbers.
     mutable QFont widthsFont;
+    mutable QList<int> charWidths;
+    mutable QList<int> estimatedWidths;
     mutable int measuredNames = -1;
 };
