@@ -6,6 +6,7 @@
 #include "kelvaradisplay.h"
 
 #include <QAbstractProxyModel>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListView>
@@ -38,7 +39,12 @@ void checkOutput(const KelvaraDisplay &dialog, const QByteArray &output)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(output, &error);
     require(error.error == QJsonParseError::NoError && document.isObject(), "displayData() is a JSON object");
-    const QJsonObject assays = document.object();
+    // Looked up by hash: QJsonObject::value() orders a key holding a lone
+    // surrogate inconsistently and can miss it although it is there.
+    QHash<QString, QJsonValue> assays;
+    const QJsonObject members = document.object();
+    for (auto member = members.begin(); member != members.end(); ++member)
+        assays.insert(member.key(), member.value());
 
     const QStandardItemModel *model = assayModel(dialog);
     require(assays.size() == model->rowCount(), "one member per list row");
