@@ -302,6 +302,8 @@ QList<int> KelvaraDisplay::setAllCheckStates(Qt::CheckState state)
             }
         }
     }
+    // The model reports dataChanged as itemChanged too, which must not
+    // reach selectOnCheck.
     if (!changed.isEmpty()) {
         disconnect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
         Q_EMIT assayModel->dataChanged(assayModel->index(changed.first(), 0),

@@ -21,13 +21,21 @@ inline QList<QWidget *> tabChain(QWidget *dialog)
     return chain;
 }
 
-// That the control at `position` in Tab order is announced with `name` and
-// `role`, and that no other control reached by Tab has the same name.
-inline void verifyAnnounced(QWidget *dialog, int position, const QString &name, QAccessible::Role role)
+// For the current row of a test with the columns "position", "name" and
+// "role": that the control of a new Dialog at `position` in Tab order is
+// announced with `name` and `role`, and that no other control reached by Tab
+// has the same name.
+template <class Dialog>
+void verifyAnnounced()
 {
+    QFETCH(int, position);
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+
+    Dialog dialog;
     QStringList names;
     QList<QAccessible::Role> roles;
-    for (QWidget *widget : tabChain(dialog)) {
+    for (QWidget *widget : tabChain(&dialog)) {
         const QAccessibleInterface *control = QAccessible::queryAccessibleInterface(widget);
         names << control->text(QAccessible::Name);
         roles << control->role();

@@ -1154,12 +1154,7 @@ void tst_KelvaraDisplay::shouldNameEveryControl_data()
 
 void tst_KelvaraDisplay::shouldNameEveryControl()
 {
-    QFETCH(int, position);
-    QFETCH(QString, name);
-    QFETCH(QAccessible::Role, role);
-
-    KelvaraDisplay dialog;
-    verifyAnnounced(&dialog, position, name, role);
+    verifyAnnounced<KelvaraDisplay>();
 }
 
 // A user without a mouse: Tab to the list, an arrow key to the next assay,
