@@ -144,6 +144,7 @@ def every_call_refuses(make_self):
 
 @pytest.mark.parametrize("snippet", [
     pytest.param("every_call_refuses(lambda cls: None)", id="None"),
+    pytest.param("every_call_refuses(lambda cls: other(cls)())", id="another dialog class"),
     pytest.param("every_call_refuses(lambda cls: cls.__new__(cls))", id="__new__ without __init__"),
     pytest.param("""
 kept = []
