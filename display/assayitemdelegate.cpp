@@ -218,6 +218,10 @@ void AssayItemDelegate::measureNames() const
         // Without text the style may leave out the text's room altogether.
         textHeights[row] = name.isEmpty() ? 0 : height;
     }
+    widestFirst.resize(count);
+    std::iota(widestFirst.begin(), widestFirst.end(), 0);
+    std::stable_sort(widestFirst.begin(), widestFirst.end(),
+                     [this](int a, int b) { return estimatedWidths.at(a) > estimatedWidths.at(b); });
     const bool oneHeight = std::all_of(textHeights.cbegin(), textHeights.cend(),
                                        [this](int height) { return height == textHeights.first(); });
     commonTextHeight = oneHeight && count > 0 ? textHeights.first() : -1;
@@ -225,27 +229,22 @@ void AssayItemDelegate::measureNames() const
 
 int AssayItemDelegate::widestShownRow(const QStyleOptionViewItem &option) const
 {
-    const int shown = rows->rowCount();
-    QList<float> estimates(shown);
-    for (int row = 0; row < shown; ++row)
-        estimates[row] = estimatedWidths.at(rows->mapToSource(rows->index(row, 0)).row());
-    // The rows that look widest first: those are laid out whole.
-    QList<int> candidates(shown);
-    std::iota(candidates.begin(), candidates.end(), 0);
-    const int measured = std::min(measuredCandidates, shown);
-    if (measured < shown) {
-        std::nth_element(candidates.begin(), candidates.begin() + measured, candidates.end(),
-                         [&estimates](int a, int b) { return estimates.at(a) > estimates.at(b); });
-    }
+    // The shown rows that look widest are laid out whole, the others go by
+    // the widest estimate among them. Adding up characters leaves out
+    // kerning and shaping, which mostly make a name a little narrower than
+    // its estimate, and rarely a little wider.
+    const QAbstractItemModel *names = rows->sourceModel();
+    int measured = 0;
     int width = 0;
-    for (int i = 0; i < measured; ++i)
-        width = std::max(width, QStyledItemDelegate::sizeHint(option, rows->index(candidates.at(i), 0)).width());
-    // The others by the widest estimate among them. Adding up characters
-    // leaves out kerning and shaping, which mostly make a name a little
-    // narrower than its estimate, and rarely a little wider.
-    if (measured < shown) {
-        const float rest = estimates.at(candidates.at(measured));
-        width = std::max(width, widthBesideText(option, rows->index(0, 0)) + int(std::ceil(rest)));
+    for (int sourceRow : std::as_const(widestFirst)) {
+        const QModelIndex shown = rows->mapFromSource(names->index(sourceRow, 0));
+        if (!shown.isValid())
+            continue;
+        if (measured++ == measuredCandidates) {
+            const int estimate = int(std::ceil(estimatedWidths.at(sourceRow)));
+            return std::max(width, widthBesideText(option, shown) + estimate);
+        }
+        width = std::max(width, QStyledItemDelegate::sizeHint(option, shown).width());
     }
     return width;
 }

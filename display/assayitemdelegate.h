@@ -55,6 +55,8 @@ private:
     // widest line, and the height of its lines, or one height for all rows.
     mutable QList<float> estimatedWidths;
     mutable QList<int> textHeights;
+    // The source rows, widest estimate first.
+    mutable QList<int> widestFirst;
     mutable int commonTextHeight = -1;
     // The style's row height for each text height met, from the first row
     // that has it.
