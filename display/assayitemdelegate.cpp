@@ -31,8 +31,8 @@ AssayItemDelegate::AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *v
     , rows(rows)
     , font(view->font())
 {
-    // The names are measured when they change, so that showing the list, or
-    // a search, only compares numbers.
+    // The names are measured when they change, so that showing the list or
+    // searching it lays out no more than a few of them.
     const auto remeasure = [this] {
         measureNames();
         widestShown = -1;
