@@ -150,11 +150,18 @@ void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
     // carries it. Groups are top-level items.
     QAbstractItemModel *model = ui->treeWidget->model();
     const QModelIndex groupIndex = model->index(ui->treeWidget->indexOfTopLevelItem(group), 0);
+    // With rows of their own heights (a name of several lines), the tree
+    // measures every row of a ranged change twice: 17 s for 100,000
+    // libraries. A check state changes no height, so the tree takes the
+    // change as rows of one height; it measures the rows again as it shows them.
+    const bool ownHeights = !ui->treeWidget->uniformRowHeights();
+    ui->treeWidget->setUniformRowHeights(true);
     changeCheckStatesAtOnce(model, [&] {
         for (int i = 0; i < count; ++i)
             group->child(i)->setCheckState(0, state);
         return std::pair(model->index(0, 0, groupIndex), model->index(count - 1, 0, groupIndex));
     });
+    ui->treeWidget->setUniformRowHeights(!ownHeights);
 }
 
 Qt::CheckState KelvaraSelection::sumOfLibraries(const QTreeWidgetItem *group)
