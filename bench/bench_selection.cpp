@@ -27,14 +27,37 @@ namespace {
 
 constexpr int Rounds = 7;
 
-QVariantMap libraryMap(int groups, int librariesPerGroup)
+// Plain names, or names of varied lengths and scripts with one of two lines,
+// which gives that row a height of its own.
+enum class Names { Plain, Mixed };
+
+QString libraryName(int group, int library, Names names)
+{
+    const QString plain = QStringLiteral("library %1.%2").arg(group).arg(library);
+    if (names == Names::Plain)
+        return plain;
+    switch (library % 5) {
+    case 0:
+        return library == 5 ? plain + QStringLiteral("\nsecond line") : plain;
+    case 1:
+        return QStringLiteral("Bibliothèque n° %1 — fragments").arg(library);
+    case 2:
+        return QStringLiteral("化合物ライブラリ %1").arg(library);
+    case 3:
+        return QStringLiteral("مكتبة المركبات %1").arg(library);
+    default:
+        return plain + QStringLiteral(" ") + QString(library % 97, QLatin1Char('x'));
+    }
+}
+
+QVariantMap libraryMap(int groups, int librariesPerGroup, Names kind = Names::Plain)
 {
     QVariantMap map;
     for (int g = 0; g < groups; ++g) {
         QVariantList names;
         names.reserve(librariesPerGroup);
         for (int l = 0; l < librariesPerGroup; ++l)
-            names.append(QStringLiteral("library %1.%2").arg(g).arg(l));
+            names.append(libraryName(g, l, kind));
         map.insert(QStringLiteral("group %1").arg(g, 5, 10, QLatin1Char('0')), names);
     }
     return map;
@@ -219,9 +242,9 @@ constexpr std::array<TableSize, 3> TableSizes = {{
 // Each user action on one group of `libraries` libraries, each with its event
 // pass, in the dialog and in the bare widgets: the best of the rounds, dialog
 // then bare per action. False when a click missed.
-bool measureUserActions(int libraries, std::vector<double> &bestMs)
+bool measureUserActions(int libraries, Names names, std::vector<double> &bestMs)
 {
-    const QVariantMap map = libraryMap(1, libraries);
+    const QVariantMap map = libraryMap(1, libraries, names);
     KelvaraSelection dialog;
     dialog.setAvailableItems(map);
     BareSelection bare(map);
@@ -275,15 +298,16 @@ bool measureUserActions(int libraries, std::vector<double> &bestMs)
     return true;
 }
 
-bool printUserActionTable()
+bool printUserActionTable(Names names)
 {
     std::vector<std::vector<double>> bySize;
     for (const TableSize &size : TableSizes) {
         bySize.emplace_back();
-        if (!measureUserActions(size.libraries, bySize.back()))
+        if (!measureUserActions(size.libraries, names, bySize.back()))
             return false;
     }
-    std::printf("\n%-40s", "one group, ms per action and event pass");
+    std::printf("\n%-40s", names == Names::Plain ? "one group, ms per action and event pass"
+                                                 : "the same, varied names, one of two lines");
     for (const TableSize &size : TableSizes)
         std::printf(" %18s", size.heading);
     std::printf("\n%-40s", "(goal: 16 at 10,000, 50 at 100,000)");
@@ -348,7 +372,7 @@ int main(int argc, char **argv)
         std::printf("%-50s %9.2f ms %9.2f ms %7.2f   (for comparison)\n", what, wholeMs, partMs, wholeMs / partMs);
     }
 
-    if (!printUserActionTable()) {
+    if (!printUserActionTable(Names::Plain) || !printUserActionTable(Names::Mixed)) {
         std::fprintf(stderr, "bench_selection: a click missed its check box or button\n");
         return 1;
     }

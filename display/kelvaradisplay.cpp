@@ -4,6 +4,8 @@
 #include "assayfiltermodel.h"
 #include "assayitemdelegate.h"
 #include "assaysettings.h"
+#include "itemviews.h"
+#include "onscreen.h"
 
 #include <QDebug>
 #include <QDoubleValidator>
@@ -12,11 +14,42 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QStandardItemModel>
 
+#include <cmath>
 #include <limits>
+
+namespace {
+
+// Takes the number form that saving reads, whatever the system locale: point
+// as decimal separator, no group separators, nothing negative and nothing
+// too large for a double. A comma, typed or pasted, is the decimal point the
+// user means and is shown as one, so that the field shows what is saved.
+class UncertaintyValidator : public QDoubleValidator
+{
+public:
+    explicit UncertaintyValidator(QObject *parent)
+        : QDoubleValidator(parent)
+    {
+        setBottom(0.0);
+        QLocale numberForm = QLocale::c();
+        numberForm.setNumberOptions(QLocale::RejectGroupSeparator);
+        setLocale(numberForm);
+    }
+
+    State validate(QString &input, int &position) const override
+    {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        const State state = QDoubleValidator::validate(input, position);
+        // A number past the largest double reads as infinite.
+        return state != Invalid && std::isinf(locale().toDouble(input)) ? Invalid : state;
+    }
+};
+
+} // namespace
 
 KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
@@ -26,14 +59,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
 {
     ui->setupUi(this);
 
-    // The field takes only the number form that saving reads, whatever the
-    // system locale: point as decimal separator, no group separators.
-    auto *validator = new QDoubleValidator(ui->lineEditUncertainty);
-    validator->setBottom(0.0);
-    QLocale numberForm = QLocale::c();
-    numberForm.setNumberOptions(QLocale::RejectGroupSeparator);
-    validator->setLocale(numberForm);
-    ui->lineEditUncertainty->setValidator(validator);
+    ui->lineEditUncertainty->setValidator(new UncertaintyValidator(ui->lineEditUncertainty));
     // A stored display name must come back whole when the assay is saved.
     ui->lineEditDisplayName->setMaxLength(std::numeric_limits<int>::max());
     // Names are shown as given, never read as markup.
@@ -63,6 +89,13 @@ KelvaraDisplay::~KelvaraDisplay()
     delete ui;
 }
 
+void KelvaraDisplay::setVisible(bool visible)
+{
+    if (visible)
+        fitIntoScreen(this);
+    QDialog::setVisible(visible);
+}
+
 bool KelvaraDisplay::run()
 {
     return exec() == QDialog::Accepted;
@@ -70,20 +103,26 @@ bool KelvaraDisplay::run()
 
 void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
 {
-    // A new text replaces everything; unsaved edits of the old one are dropped.
-    currentAssay.reset();
-    assayModel->clear();
-    displayDataMap = QJsonDocument::fromJson(display_data).toVariant().toMap();
-
+    // The new assays are read and built before the old ones go, so that a
+    // call that fails for want of memory leaves the dialog as it was.
+    QVariantMap records = QJsonDocument::fromJson(display_data).toVariant().toMap();
     QList<QStandardItem *> items;
-    items.reserve(displayDataMap.size());
-    for (auto it = displayDataMap.cbegin(), end = displayDataMap.cend(); it != end; ++it) {
+    items.reserve(records.size());
+    auto dropItems = qScopeGuard([&items] { qDeleteAll(items); });
+    for (auto it = records.cbegin(), end = records.cend(); it != end; ++it) {
         auto *item = new QStandardItem(it.key());
+        items.append(item);
         item->setData(it.key(), Qt::UserRole);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(isSelectedRecord(it.value()) ? Qt::Checked : Qt::Unchecked);
-        items.append(item);
     }
+    QList<bool> noneSavedInPassing(items.size(), false);
+
+    // A new text replaces everything; unsaved edits of the old one are dropped.
+    currentAssay.reset();
+    assayModel->clear();
+    displayDataMap = std::move(records);
+    savedInPassing = std::move(noneSavedInPassing);
     // One insertion for all rows: row by row, the proxy and the view would
     // react to every single one. The search comes after: applied while the
     // rows come in, it would meet them before their column, without names,
@@ -92,12 +131,13 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
     filterModel->setSearchText(QString());
     if (!items.isEmpty())
         assayModel->appendColumn(items);
+    dropItems.dismiss();
     filterModel->setSearchText(search);
-    savedInPassing.fill(false, items.size());
 
+    // Selected and current alike, so that the keyboard starts where the user looks.
     const QModelIndex first = filterModel->index(0, 0);
     if (first.isValid())
-        ui->listView->selectionModel()->select(first, QItemSelectionModel::Select);
+        ui->listView->selectionModel()->setCurrentIndex(first, QItemSelectionModel::Select);
 }
 
 QByteArray KelvaraDisplay::displayData() const
@@ -188,9 +228,10 @@ void KelvaraDisplay::selectAllSlot()
 
     // Every step but the last, without the widgets: the first saves the
     // user's edits, each later one saves the record that the step before
-    // loaded, which changes no value and only gives it the saved shape. That
-    // shape is given when the record is written (displayData), which spares
-    // rebuilding every record here.
+    // loaded, which gives it the saved shape: the five keys, each as the
+    // field shows it (an alias 7 becomes "7", an include_count 1 becomes
+    // true), and no other key. That shape is given when the record is written
+    // (displayData), which spares rebuilding every record here.
     if (changingRows.size() > 1) {
         saveDisplayData();
         int lastShown = -1;
@@ -217,7 +258,7 @@ void KelvaraDisplay::selectAllSlot()
 
 void KelvaraDisplay::selectOnCheck(QStandardItem *item)
 {
-    if (item->checkState() == Qt::Checked)
+    if (!settingAllCheckStates && item->checkState() == Qt::Checked)
         selectRow(item->row());
 }
 
@@ -236,8 +277,15 @@ void KelvaraDisplay::updateDetails(const QVariantMap &record)
 void KelvaraDisplay::showAssayName()
 {
     const QString name = currentAssay.value_or(QString());
+    // The label has room for one line: line breaks show as spaces.
+    QString oneLine = name;
+    for (QChar &c : oneLine) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
     const QFontMetrics metrics(ui->assayNameLabel->font());
-    ui->assayNameLabel->setText(metrics.elidedText(name, Qt::ElideRight, ui->assayNameLabel->width()));
+    ui->assayNameLabel->setText(metrics.elidedText(oneLine, Qt::ElideRight, ui->assayNameLabel->width()));
     ui->assayNameLabel->setToolTip(name);
 }
 
@@ -270,19 +318,22 @@ int KelvaraDisplay::selectedRow() const
 
 void KelvaraDisplay::selectRow(int row)
 {
-    // A row the search hides maps to no index, which clears the selection.
-    ui->listView->selectionModel()->select(filterModel->mapFromSource(assayModel->index(row, 0)),
-                                           QItemSelectionModel::ClearAndSelect);
+    // Current as well as selected, so that Space and the arrow keys act on the
+    // row the user sees highlighted. A row the search hides maps to no index,
+    // which clears the selection.
+    ui->listView->selectionModel()->setCurrentIndex(filterModel->mapFromSource(assayModel->index(row, 0)),
+                                                    QItemSelectionModel::ClearAndSelect);
 }
 
 QList<int> KelvaraDisplay::setAllCheckStates(Qt::CheckState state)
 {
     // Hidden rows included, and the list told once for all of them: row by
     // row it repaints and selectOnCheck selects at every one. The caller
-    // settles the selection afterwards.
+    // settles the selection afterwards; the model reports its one dataChanged
+    // as itemChanged too, which selectOnCheck must not take for a check.
+    const QScopedValueRollback<bool> settling(settingAllCheckStates, true);
     QList<int> changed;
-    {
-        const QSignalBlocker quiet(assayModel);
+    changeCheckStatesAtOnce(assayModel, [&] {
         for (int row = 0; row < assayModel->rowCount(); ++row) {
             QStandardItem *item = assayModel->item(row);
             if (item->checkState() != state) {
@@ -290,15 +341,10 @@ QList<int> KelvaraDisplay::setAllCheckStates(Qt::CheckState state)
                 changed.append(row);
             }
         }
-    }
-    // The model reports dataChanged as itemChanged too, which must not
-    // reach selectOnCheck.
-    if (!changed.isEmpty()) {
-        disconnect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
-        Q_EMIT assayModel->dataChanged(assayModel->index(changed.first(), 0),
-                                       assayModel->index(changed.last(), 0), {Qt::CheckStateRole});
-        connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
-    }
+        return changed.isEmpty() ? std::pair<QModelIndex, QModelIndex>()
+                                 : std::pair(assayModel->index(changed.first(), 0),
+                                             assayModel->index(changed.last(), 0));
+    });
     return changed;
 }
 
@@ -317,7 +363,15 @@ void KelvaraDisplay::applySearch(const QString &text)
 void KelvaraDisplay::goToList()
 {
     ui->listView->setFocus(Qt::ShortcutFocusReason);
-    const QModelIndex first = filterModel->index(0, 0);
-    if (first.isValid())
-        ui->listView->setCurrentIndex(first);
+    // The assay being edited stays current where the list shows it.
+    QModelIndex target;
+    if (currentAssay) {
+        const QModelIndexList rows = assayModel->match(assayModel->index(0, 0), Qt::UserRole, *currentAssay, 1,
+                                                       Qt::MatchExactly);
+        target = filterModel->mapFromSource(rows.value(0));
+    }
+    if (!target.isValid())
+        target = filterModel->index(0, 0);
+    if (target.isValid())
+        ui->listView->setCurrentIndex(target);
 }

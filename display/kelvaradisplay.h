@@ -32,6 +32,9 @@ public:
     explicit KelvaraDisplay(QWidget *parent = nullptr);
     ~KelvaraDisplay() override;
 
+    // Fits the dialog into its screen before it appears.
+    void setVisible(bool visible) override;
+
 public Q_SLOTS:
     bool run();
     void setDisplayData(const QByteArray &display_data);
@@ -64,7 +67,8 @@ private:
     void goToList();
 
     Ui::KelvaraDisplay *ui;
-    // Assay name to its record, as parsed until the assay is first saved.
+    // Assay name to its record: as parsed, until the assay is saved or Select
+    // all passes it (see savedInPassing).
     QVariantMap displayDataMap;
     // The assay the details belong to. The empty name is a valid assay name,
     // so "none" has to be told apart from it.
@@ -74,4 +78,6 @@ private:
     // Per row of assayModel: Select all passed the row and saved its record
     // unchanged; it is written in the saved shape.
     QList<bool> savedInPassing;
+    // Set while Select all or Clear changes every check state at once.
+    bool settingAllCheckStates = false;
 };

@@ -16,9 +16,12 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -50,6 +53,18 @@ QWidget *findDialog(const std::string &name)
     if (!hidden)
         throw py::key_error("no top-level widget named " + name);
     return hidden;
+}
+
+QPushButton *standardButton(QWidget *dialog, const std::string &name)
+{
+    auto *box = dialog->findChild<QDialogButtonBox *>();
+    const QMetaEnum buttons = QMetaEnum::fromType<QDialogButtonBox::StandardButtons>();
+    bool known = false;
+    const int which = buttons.keyToValue(name.c_str(), &known);
+    QPushButton *button = (box && known) ? box->button(QDialogButtonBox::StandardButton(which)) : nullptr;
+    if (!button)
+        throw py::key_error(dialog->objectName().toStdString() + " has no " + name + " button");
+    return button;
 }
 
 QWidget *findChild(const std::string &dialog, const std::string &child)
@@ -167,14 +182,7 @@ PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
     }, "Object names of all top-level widgets, shown or hidden.");
 
     module.def("press", [](const std::string &dialog, const std::string &button) {
-        auto *box = findDialog(dialog)->findChild<QDialogButtonBox *>();
-        const QMetaEnum buttons = QMetaEnum::fromType<QDialogButtonBox::StandardButtons>();
-        bool known = false;
-        const int which = buttons.keyToValue(button.c_str(), &known);
-        QPushButton *pushButton =
-            (box && known) ? box->button(QDialogButtonBox::StandardButton(which)) : nullptr;
-        if (!pushButton)
-            throw py::key_error(dialog + " has no " + button + " button");
+        QPushButton *pushButton = standardButton(findDialog(dialog), button);
         if (!pushButton->isEnabled())
             return false;
         pushButton->click();
@@ -182,6 +190,21 @@ PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
     }, py::arg("dialog"), py::arg("button"),
        "Click a standard button (\"Ok\", \"Cancel\") of the dialog's button box; "
        "False if it is disabled.");
+
+    module.def("click_through_window", [](const std::string &title, const std::string &button) {
+        const auto widgets = QApplication::topLevelWidgets();
+        const auto shown = std::find_if(widgets.cbegin(), widgets.cend(), [&title](const QWidget *widget) {
+            return widget->isVisible() && widget->windowTitle() == QString::fromStdString(title);
+        });
+        if (shown == widgets.cend())
+            throw py::key_error("no shown window titled " + title);
+        const QPushButton *pushButton = standardButton(*shown, button);
+        QTest::mouseClick((*shown)->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          pushButton->mapTo(*shown, pushButton->rect().center()));
+    }, py::arg("title"), py::arg("button"),
+       "Click a standard button of the shown window with this title with the mouse, delivered "
+       "through the window system as a user's click is: a window that a modal dialog blocks "
+       "does not get it.");
 
     module.def("send_key", [](const std::string &dialog, const std::string &key) {
         QWidget *target = findDialog(dialog);

@@ -1,7 +1,10 @@
 #include "progressdialog.h"
 #include "ui_progressdialog.h"
 
+#include "onscreen.h"
+
 #include <QCoreApplication>
+#include <QLayout>
 #include <QPushButton>
 
 namespace {
@@ -15,6 +18,7 @@ ProgressDialog::ProgressDialog(QWidget *parent)
     , wasCancelled(false)
 {
     ui->setupUi(this);
+    formHeight = height();
     // The form keeps an Ok button wired to accept(); the user only ever sees Cancel.
     ui->buttonBox->button(QDialogButtonBox::Ok)->setVisible(false);
 }
@@ -22,6 +26,13 @@ ProgressDialog::ProgressDialog(QWidget *parent)
 ProgressDialog::~ProgressDialog()
 {
     delete ui;
+}
+
+void ProgressDialog::setVisible(bool visible)
+{
+    if (visible)
+        fitIntoScreen(this);
+    QDialog::setVisible(visible);
 }
 
 void ProgressDialog::reject()
@@ -39,6 +50,7 @@ void ProgressDialog::setMessage(const QString &message)
 {
     ui->label->setText(message);
     lastMessage = message;
+    fitHeightToMessage();
 }
 
 void ProgressDialog::tick()
@@ -48,5 +60,15 @@ void ProgressDialog::tick()
     if (text.length() > MaxLabelLength)
         text = lastMessage;
     ui->label->setText(text);
+    fitHeightToMessage();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void ProgressDialog::fitHeightToMessage()
+{
+    // The message wraps within the dialog's width, so it only ever changes
+    // the height: as many lines as it takes, the form's height for a short one.
+    const int height = qMax(formHeight, layout()->totalHeightForWidth(width()));
+    if (height != this->height())
+        resize(width(), height);
 }

@@ -19,6 +19,9 @@ public:
     explicit ProgressDialog(QWidget *parent = nullptr);
     ~ProgressDialog() override;
 
+    // Fits the dialog into its screen before it appears.
+    void setVisible(bool visible) override;
+
 public Q_SLOTS:
     // Every way of dismissing the dialog (Cancel, Escape, the close button,
     // a direct call) ends up here, so this is where the cancel is recorded.
@@ -28,7 +31,11 @@ public Q_SLOTS:
     void tick();
 
 private:
+    void fitHeightToMessage();
+
     Ui::ProgressDialog *ui;
     bool wasCancelled;
     QString lastMessage;
+    // The height the form gives the dialog, which a short message returns to.
+    int formHeight;
 };

@@ -10,6 +10,7 @@ venv="$root/.venv"
 
 apt_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt Core, Gui, Widgets, Test; moc and uic
+    qt6-base-private-dev                        # Qt's platform interface, for input queued as a window system does
     g++ make binutils                           # compiler, and nm for the export check
     fontconfig fonts-dejavu-core                # fonts for the offscreen platform
     xvfb qt6-qpa-plugins                        # an X server, and Qt's platform plugins (xcb)

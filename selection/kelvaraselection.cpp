@@ -1,10 +1,13 @@
 #include "kelvaraselection.h"
 #include "ui_kelvaraselection.h"
 
+#include "elidedtexttooltipdelegate.h"
+#include "itemviews.h"
+#include "onscreen.h"
+
 #include <QAbstractItemModel>
 #include <QList>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
 #include <QVariant>
 #include <QVariantList>
@@ -21,21 +24,15 @@ bool isLibrary(const QTreeWidgetItem *item, int column)
     return item->data(column, Qt::UserRole).toString() == libraryMarker();
 }
 
-// Item views break a text into lines at these two characters only.
-bool isOneLine(const QString &text)
-{
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar::LineSeparator);
-}
-
 } // namespace
 
 KelvaraSelection::KelvaraSelection(QWidget *parent)
     : QDialog(parent, Qt::WindowFlags())
     , ui(new Ui::KelvaraSelection)
     , inCheckUpdate(false)
-    , checkedLibraries(0)
 {
     ui->setupUi(this);
+    ui->treeWidget->setItemDelegate(new ElidedTextToolTipDelegate(ui->treeWidget));
     // While every name is one line, every row is one line of text beside a
     // check box, all of the same height, and the tree need not measure each
     // row: finding where a row is drawn, or taking in a change to all of a
@@ -48,6 +45,13 @@ KelvaraSelection::KelvaraSelection(QWidget *parent)
 KelvaraSelection::~KelvaraSelection()
 {
     delete ui;
+}
+
+void KelvaraSelection::setVisible(bool visible)
+{
+    if (visible)
+        fitIntoScreen(this);
+    QDialog::setVisible(visible);
 }
 
 bool KelvaraSelection::run()
@@ -119,10 +123,13 @@ void KelvaraSelection::listSelectionChanged(QTreeWidgetItem *item, int column)
     if (inCheckUpdate || !item || item->treeWidget() != ui->treeWidget)
         return;
     inCheckUpdate = true;
+    // A click on a check box leaves the current item where it was; Space and
+    // the arrow keys must go on from the item the user just changed.
+    ui->treeWidget->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     if (!isLibrary(item, column))
         pushStateToLibraries(item);
     else if (QTreeWidgetItem *group = item->parent())
-        group->setCheckState(0, recountGroup(group));
+        group->setCheckState(0, sumOfLibraries(group));
     updateOkButton();
     inCheckUpdate = false;
 }
@@ -136,30 +143,28 @@ void KelvaraSelection::pushStateToLibraries(QTreeWidgetItem *group)
     // A partially checked group only sums up its libraries: handing that
     // state down would turn every checked library into an unselected one.
     if (state == Qt::PartiallyChecked) {
-        group->setCheckState(0, recountGroup(group));
+        group->setCheckState(0, sumOfLibraries(group));
         return;
     }
-    // The view and assistive technology hear of all the libraries at once:
-    // announced one by one, each change costs the view a search for the row
-    // and a repaint request of its own, and a group of 100,000 takes seconds.
     // QTreeWidgetItem has no ranged notification, so the model's own signal
     // carries it. Groups are top-level items.
     QAbstractItemModel *model = ui->treeWidget->model();
-    {
-        const QSignalBlocker silent(model);
+    const QModelIndex groupIndex = model->index(ui->treeWidget->indexOfTopLevelItem(group), 0);
+    // With rows of their own heights (a name of several lines), the tree
+    // measures every row of a ranged change twice: 17 s for 100,000
+    // libraries. A check state changes no height, so the tree takes the
+    // change as rows of one height; it measures the rows again as it shows them.
+    const bool ownHeights = !ui->treeWidget->uniformRowHeights();
+    ui->treeWidget->setUniformRowHeights(true);
+    changeCheckStatesAtOnce(model, [&] {
         for (int i = 0; i < count; ++i)
             group->child(i)->setCheckState(0, state);
-    }
-    const QModelIndex groupIndex = model->index(ui->treeWidget->indexOfTopLevelItem(group), 0);
-    Q_EMIT model->dataChanged(model->index(0, 0, groupIndex), model->index(count - 1, 0, groupIndex),
-                              {Qt::CheckStateRole});
-    setCheckedLibraries(group, state == Qt::Checked ? count : 0);
+        return std::pair(model->index(0, 0, groupIndex), model->index(count - 1, 0, groupIndex));
+    });
+    ui->treeWidget->setUniformRowHeights(!ownHeights);
 }
 
-// One pass over the group's children (all of them libraries): brings the
-// checked-library counts up to date and returns the state that the children
-// add up to.
-Qt::CheckState KelvaraSelection::recountGroup(QTreeWidgetItem *group)
+Qt::CheckState KelvaraSelection::sumOfLibraries(const QTreeWidgetItem *group)
 {
     const int count = group->childCount();
     int checked = 0;
@@ -167,21 +172,20 @@ Qt::CheckState KelvaraSelection::recountGroup(QTreeWidgetItem *group)
         if (group->child(i)->checkState(0) == Qt::Checked)
             ++checked;
     }
-    setCheckedLibraries(group, checked);
-
     if (checked == count)
         return Qt::Checked;
     return checked == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
 }
 
-void KelvaraSelection::setCheckedLibraries(const QTreeWidgetItem *group, int checked)
-{
-    int &known = checkedLibrariesInGroup[group];
-    checkedLibraries += checked - known;
-    known = checked;
-}
-
 void KelvaraSelection::updateOkButton()
 {
-    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(checkedLibraries > 0);
+    // Every group sums up its libraries, so a library is checked exactly
+    // while a group that has libraries is not unchecked: one look per group
+    // instead of one per library.
+    bool anyChecked = false;
+    for (int row = 0; row < ui->treeWidget->topLevelItemCount() && !anyChecked; ++row) {
+        const QTreeWidgetItem *group = ui->treeWidget->topLevelItem(row);
+        anyChecked = group->childCount() > 0 && group->checkState(0) != Qt::Unchecked;
+    }
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(anyChecked);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidgetItem>
@@ -27,6 +26,9 @@ public:
     explicit KelvaraSelection(QWidget *parent = nullptr);
     ~KelvaraSelection() override;
 
+    // Fits the dialog into its screen before it appears.
+    void setVisible(bool visible) override;
+
 public Q_SLOTS:
     bool run();
     // Appends one expanded, unchecked group per key (in the map's order) with
@@ -41,14 +43,8 @@ private Q_SLOTS:
 private:
     void updateOkButton();
     void pushStateToLibraries(QTreeWidgetItem *group);
-    Qt::CheckState recountGroup(QTreeWidgetItem *group);
-    void setCheckedLibraries(const QTreeWidgetItem *group, int checked);
+    static Qt::CheckState sumOfLibraries(const QTreeWidgetItem *group);
 
     Ui::KelvaraSelection *ui;
     bool inCheckUpdate;
-    // Checked libraries in total and per group, kept up to date by every run
-    // of listSelectionChanged, so that a click costs one pass over the group
-    // it touches rather than a walk over the whole tree.
-    qsizetype checkedLibraries;
-    QHash<const QTreeWidgetItem *, int> checkedLibrariesInGroup;
 };

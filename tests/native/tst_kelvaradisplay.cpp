@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QScopeGuard>
 #include <QStandardItemModel>
@@ -22,6 +23,9 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdlib>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -132,6 +136,17 @@ bool showFirstTime(QWidget *dialog)
     return QTest::qWaitForWindowExposed(dialog);
 }
 
+// Whether the screen shows the widget as a fresh rendering does: a view that
+// missed a change still shows the old picture.
+bool showsAsRendered(QWidget *widget)
+{
+    const QPoint at = widget->mapTo(widget->window(), QPoint());
+    const QPixmap onScreen = widget->screen()->grabWindow(widget->window()->winId(), at.x(), at.y(),
+                                                           widget->width(), widget->height());
+    return onScreen.toImage().convertToFormat(QImage::Format_RGB32)
+        == widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 void resizeShown(QWidget *dialog, int width, int height)
 {
     expectMessages({"Resizing: "});
@@ -204,6 +219,9 @@ private:
     static inline QtMessageHandler previous = nullptr;
 };
 
+// While set, every allocation through operator new fails, as when memory runs out.
+bool allocationsFail = false;
+
 const QByteArray ThreeAssays = R"({
     "alpha": {"alias": "A", "default_uncertainty": 0.5, "include_count": true},
     "beta": {"selected": false, "factor": true, "include_values": true},
@@ -211,6 +229,25 @@ const QByteArray ThreeAssays = R"({
 })";
 
 } // namespace
+
+void *operator new(std::size_t size)
+{
+    if (allocationsFail)
+        throw std::bad_alloc();
+    if (void *memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void *memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
 
 class tst_KelvaraDisplay : public QObject
 {
@@ -240,6 +277,7 @@ private Q_SLOTS:
     void shouldSelectRowWhenChecked_data();
     void shouldSelectRowWhenChecked();
     void shouldSaveOldAndLoadNewAssayOnSelectionChange();
+    void shouldTypeAheadAcrossSpaces();
     void shouldFilterBySearchText_data();
     void shouldFilterBySearchText();
     void shouldKeepCurrentAssayWhenSearchHidesIt_data();
@@ -590,6 +628,22 @@ void tst_KelvaraDisplay::shouldDropUnsavedEditsOnNewData()
     const Form form(&dialog);
     dialog.setDisplayData(ThreeAssays);
     editDetails(form, u"edited"_s);
+
+    // New data that cannot be read for want of memory changes nothing.
+    const QByteArray before = dialog.displayData();
+    bool failed = false;
+    allocationsFail = true;
+    try {
+        dialog.setDisplayData(QByteArray(R"({"delta": {}})"));
+    } catch (const std::bad_alloc &) {
+        failed = true;
+    }
+    allocationsFail = false;
+    QVERIFY(failed);
+    QCOMPARE(dialog.displayData(), before);
+    QVERIFY(QMetaObject::invokeMethod(&dialog, "saveDisplayData"));
+    QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
+
     dialog.setDisplayData(QByteArray(R"({"delta": {}})"));
     QCOMPARE(form.rows(), QStringList({u"delta+"_s}));
     QCOMPARE(QJsonDocument::fromJson(dialog.displayData()).object().keys(), QStringList({u"delta"_s}));
@@ -643,9 +697,10 @@ void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
     QCOMPARE(form.details().mid(0, 3), QStringList({u"gamma"_s, u"gamma"_s, u"G"_s}));
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
 
-    // Unchecking, another row or the selected one, leaves the selection alone.
+    // Unchecking, another row or the selected one, leaves the selection
+    // alone; Space acts on the row that checking made current.
     form.list->model()->setData(form.shownRow(u"alpha"_s), Qt::Unchecked, Qt::CheckStateRole);
-    clickCheckBox(form, u"gamma"_s);
+    QTest::keyClick(form.list, Qt::Key_Space);
     QCOMPARE(form.rows(), QStringList({u"alpha-"_s, u"beta-"_s, u"gamma-"_s}));
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
     QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
@@ -669,6 +724,18 @@ void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
     // Back on alpha, the edits are shown as saved.
     clickRow(form, u"alpha"_s);
     QCOMPARE(form.details(), QStringList({u"alpha"_s, u"alpha"_s, u"edited"_s, u"0.1"_s, u"0"_s, u"0"_s, u"0"_s, u"1"_s}));
+}
+
+void tst_KelvaraDisplay::shouldTypeAheadAcrossSpaces()
+{
+    KelvaraDisplay dialog;
+    const Form form(&dialog);
+    dialog.setDisplayData(QByteArray(R"({"CDK9 IC50": {}, "CDK9 Ki": {}, "EGFR": {}})"));
+    QVERIFY(showFirstTime(&dialog));
+    form.list->setFocus();
+    QTest::keyClicks(form.list, u"cdk9 k"_s);
+    QCOMPARE(form.list->currentIndex(), form.shownRow(u"CDK9 Ki"_s));
+    QCOMPARE(form.rows(), QStringList({u"CDK9 IC50+"_s, u"CDK9 Ki+"_s, u"EGFR+"_s}));
 }
 
 void tst_KelvaraDisplay::shouldFilterBySearchText_data()
@@ -748,7 +815,8 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
     if (leftBy == u"click"_s) {
         clickRow(form, u"gamma"_s);
     } else {
-        // Return goes on to the first row shown, not to Ok.
+        // Return goes on to the list, not to Ok; the current assay is hidden,
+        // so the first row shown becomes current.
         QTest::keyClick(form.search, leftBy == u"Return"_s ? Qt::Key_Return : Qt::Key_Enter,
                         leftBy == u"Return"_s ? Qt::NoModifier : Qt::KeypadModifier);
         QVERIFY(dialog.isVisible());
@@ -757,6 +825,13 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
     QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
+
+    // Listed, the current assay stays current when Return goes to the list.
+    form.search->clear();
+    form.search->setFocus();
+    QTest::keyClick(form.search, Qt::Key_Return);
+    QCOMPARE(form.list->currentIndex(), form.shownRow(u"gamma"_s));
+    QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
 }
 
 void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow_data()
@@ -831,7 +906,9 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
         setRowByRow(referenceForm, Qt::Checked);
     }
     QVERIFY(!form.rows().join(QString()).contains(QLatin1Char('-')));
+    QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
+    QCOMPARE(form.list->currentIndex(), form.list->selectionModel()->selectedRows().value(0));
     QCOMPARE(form.assayName->toolTip(), current);
     QCOMPARE(form.rows(), referenceForm.rows());
     QCOMPARE(form.selectedNames(), referenceForm.selectedNames());
@@ -869,6 +946,7 @@ void tst_KelvaraDisplay::shouldClearAllRows()
 
     QTest::mouseClick(form.clear, Qt::LeftButton);
     QCOMPARE(form.rows(), QStringList({u"a-"_s, u"b-"_s, u"c-"_s}));
+    QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
     QCOMPARE(form.assayName->toolTip(), u"b"_s);
     // Nothing was saved: the edit is still only in the field.
@@ -923,7 +1001,9 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     const QString longName = u"Assay "_s + QString(300, u'W');
     KelvaraDisplay dialog;
     const Form form(&dialog);
-    dialog.setDisplayData(QJsonDocument(QJsonObject({{longName, QJsonObject()}, {u"short <b>KCL-0012</b>"_s, QJsonObject()}})).toJson());
+    const QString twoLines = u"first line\nsecond line"_s;
+    dialog.setDisplayData(QJsonDocument(QJsonObject({{longName, QJsonObject()}, {u"short <b>KCL-0012</b>"_s, QJsonObject()},
+                                                     {twoLines, QJsonObject()}})).toJson());
     QVERIFY(showFirstTime(&dialog));
 
     const QFontMetrics metrics(form.assayName->font());
@@ -952,6 +1032,11 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QCOMPARE(form.assayName->text(), markup);
     QCOMPARE(form.assayName->toolTip(), markup);
     QVERIFY(form.assayName->sizeHint().width() >= metrics.horizontalAdvance(markup));
+
+    // One line in the label; the tool tip keeps the name as it is.
+    clickRow(form, twoLines);
+    QCOMPARE(form.assayName->text(), u"first line second line"_s);
+    QCOMPARE(form.assayName->toolTip(), twoLines);
 }
 
 void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName_data()
@@ -1027,13 +1112,25 @@ void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()
     QCOMPARE(recorder.messages.at(1), message("Showing: "));
 
     recorder.messages.clear();
-    dialog.resize(900, 700);
+    dialog.resize(700, 500);
     QCOMPARE(recorder.messages, QStringList({message("Resizing: ")}));
 
     recorder.messages.clear();
     dialog.hide();
     dialog.show();
     QCOMPARE(recorder.messages, QStringList({message("Showing: ")}));
+
+    // Larger than its screen, it is fitted in when shown, and says so.
+    const QRect available = dialog.screen()->availableGeometry();
+    dialog.resize(available.size() + QSize(200, 200));
+    recorder.messages.clear();
+    dialog.hide();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(recorder.messages.size(), 2);
+    QVERIFY(recorder.messages.at(0).startsWith(u"Resizing:  %1 , "_s.arg(dialog.width())));
+    QCOMPARE(recorder.messages.at(1), message("Showing: "));
+    QVERIFY(available.contains(dialog.frameGeometry()));
 }
 
 void tst_KelvaraDisplay::shouldKeepValuesWhenBrowsing_data()
@@ -1092,12 +1189,13 @@ void tst_KelvaraDisplay::shouldSaveTypedUncertaintyAsShown_data()
     row("0.5", "0.5", "0.5", "0.5");
     row("2", "2", "2", "2");
     row("exponent", "1e-5", "1e-5", "1e-05");
-    row("comma", "1,5", "15", "15");
+    row("comma", "1,5", "1.5", "1.5");
     row("group separator", "1.000,5", "1.0005", "1.0005");
     row("minus", "-2", "2", "2");
     row("empty", "", "", "0");
     row("lone point", ".", ".", "0");
-    row("overflow", "1e400", "1e400", "0");
+    // The last digit would take it past the largest double.
+    row("overflow", "1e400", "1e40", "1e+40");
 }
 
 void tst_KelvaraDisplay::shouldSaveTypedUncertaintyAsShown()

@@ -15,7 +15,9 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
@@ -230,6 +232,7 @@ private Q_SLOTS:
     void shouldEnableOkExactlyWhileLibraryChecked();
     void shouldIgnoreGroupWithoutLibraries();
     void shouldToggleCurrentItemWithSpace();
+    void shouldShowCutNameWholeInToolTip();
     void shouldReportAggregationMode();
     void shouldReturnWhetherAccepted_data();
     void shouldReturnWhetherAccepted();
@@ -409,6 +412,12 @@ void tst_KelvaraSelection::shouldAppendOnSecondFill()
     QCOMPARE(dialog.selectedItems(), QStringList{u"c"_s});
     QCOMPARE(item(dialog, 0)->checkState(0), Qt::Unchecked);
     QVERIFY(okEnabled(dialog));
+
+    // A name of two lines keeps its height when later names have one line.
+    dialog.setAvailableItems(libraryMap({{u"h"_s, {u"first\nsecond"_s}}}));
+    dialog.setAvailableItems(libraryMap({{u"i"_s, {u"e"_s}}}));
+    QVERIFY(tree(dialog)->visualItemRect(item(dialog, 3, 0)).height()
+            > tree(dialog)->visualItemRect(item(dialog, 4, 0)).height());
 }
 
 void tst_KelvaraSelection::shouldPushGroupStateToLibraries()
@@ -506,8 +515,8 @@ void tst_KelvaraSelection::shouldToggleCurrentItemWithSpace()
     QVERIFY(showFilled(dialog, libraryMap({{u"g"_s, {u"a"_s, u"b"_s}}})));
     QTreeWidget *view = tree(dialog);
     view->setFocus();
-    view->setCurrentItem(item(dialog, 0, 1));
-    QTest::keyClick(view, Qt::Key_Space);
+    // Space goes on from the library whose box was clicked.
+    clickCheckBox(dialog, 0, 1);
     QCOMPARE(item(dialog, 0)->checkState(0), Qt::PartiallyChecked);
     QVERIFY(okEnabled(dialog));
     QTest::keyClick(view, Qt::Key_Space);
@@ -518,6 +527,24 @@ void tst_KelvaraSelection::shouldToggleCurrentItemWithSpace()
     QTest::keyClick(view, Qt::Key_Space);
     QCOMPARE(dialog.selectedItems(), QStringList({u"a"_s, u"b"_s}));
     QVERIFY(okEnabled(dialog));
+}
+
+void tst_KelvaraSelection::shouldShowCutNameWholeInToolTip()
+{
+    const QString cut = u"Kelvara <b>library</b> "_s + QString(200, u'x') + u" A"_s;
+    KelvaraSelection dialog;
+    QVERIFY(showFilled(dialog, libraryMap({{u"g"_s, {u"short"_s, cut, cut.chopped(1) + u'B'}}})));
+    QTreeWidget *view = tree(dialog);
+    const auto toolTipOver = [view](QTreeWidgetItem *target) {
+        const QPoint at = view->visualItemRect(target).center();
+        QHelpEvent event(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &event);
+        return QToolTip::isVisible() ? QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() : QString();
+    };
+    QCOMPARE(toolTipOver(item(dialog, 0, 0)), QString());
+    QCOMPARE(toolTipOver(item(dialog, 0, 1)), cut);
+    QToolTip::hideText();
+    QTRY_VERIFY(QApplication::topLevelWidgets() == QWidgetList{&dialog});
 }
 
 void tst_KelvaraSelection::shouldReportAggregationMode()

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 class tst_ProgressDialog : public QObject
 {
@@ -22,6 +24,7 @@ private Q_SLOTS:
     void shouldCycleDotTrail_data();
     void shouldCycleDotTrail();
     void shouldRestartTrailOnNewMessage();
+    void shouldWrapLongMessageWithinFormWidth();
     void shouldCancelOnEveryRejectPath_data();
     void shouldCancelOnEveryRejectPath();
     void shouldDeliverCancelClickDuringTick();
@@ -170,6 +173,26 @@ void tst_ProgressDialog::shouldRestartTrailOnNewMessage()
     QCOMPARE(label(dialog)->text(), QStringLiteral("second"));
 }
 
+void tst_ProgressDialog::shouldWrapLongMessageWithinFormWidth()
+{
+    ProgressDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QSize formSize = dialog.size();
+    QLabel *message = label(dialog);
+
+    // The long word cannot wrap at a word boundary.
+    dialog.setMessage(QStringLiteral("Reading ") + QString(300, QLatin1Char('x')) + QStringLiteral(" from the server"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(dialog.width(), formSize.width());
+    QVERIFY(message->heightForWidth(message->width()) > 3 * message->fontMetrics().height());
+    QVERIFY(message->height() >= message->heightForWidth(message->width()));
+
+    dialog.setMessage(QStringLiteral("Done"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(dialog.size(), formSize);
+}
+
 enum class RejectPath { CancelButton, EscapeKey, CloseWindow, DirectCall };
 Q_DECLARE_METATYPE(RejectPath)
 
@@ -220,8 +243,15 @@ void tst_ProgressDialog::shouldDeliverCancelClickDuringTick()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QPushButton *cancel = buttonBox(dialog)->button(QDialogButtonBox::Cancel);
-    // A click queued while the script works lands during its next tick.
-    QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+    // A click made while the script works waits in the window system's queue,
+    // as a real one does, and lands during the next tick.
+    QWindow *window = dialog.windowHandle();
+    const QPointF at = cancel->mapTo(&dialog, cancel->rect().center());
+    using Delivery = QWindowSystemInterface::AsynchronousDelivery;
+    QWindowSystemInterface::handleMouseEvent<Delivery>(window, at, window->mapToGlobal(at), Qt::LeftButton,
+                                                       Qt::LeftButton, QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<Delivery>(window, at, window->mapToGlobal(at), Qt::NoButton,
+                                                       Qt::LeftButton, QEvent::MouseButtonRelease);
     QVERIFY(!dialog.cancelled());
     dialog.tick();
     QVERIFY(dialog.cancelled());

@@ -138,13 +138,18 @@ def test_reject_from_script_cancels_for_good():
     assert dialog.cancelled() is True
 
 
-def test_modal_dialog_shows_application_modal():
+def test_modal_dialog_blocks_every_other_window():
+    other = ProgressDialog()
+    other.setWindowTitle("Other")
+    other.show()
     dialog = ProgressDialog()
     dialog.modal = True
     dialog.show()
-    assert kelvarahost.find_dialog(NAME)["modal"] is True
+    kelvarahost.click_through_window("Other", "Cancel")
+    assert other.cancelled() is False
     dialog.hide()
-    assert kelvarahost.find_dialog(NAME)["visible"] is False
+    kelvarahost.click_through_window("Other", "Cancel")
+    assert other.cancelled() is True
     assert dialog.cancelled() is False
 
 
