@@ -1,5 +1,7 @@
 #include "assayitemdelegate.h"
 
+#include "namechanges.h"
+
 #include <QAbstractProxyModel>
 #include <QApplication>
 #include <QGlyphRun>
@@ -38,19 +40,7 @@ AssayItemDelegate::AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *v
         widestShown = -1;
     };
     const auto forgetShownRows = [this] { widestShown = -1; };
-    const QAbstractItemModel *names = rows->sourceModel();
-    connect(names, &QAbstractItemModel::modelReset, this, remeasure);
-    connect(names, &QAbstractItemModel::layoutChanged, this, remeasure);
-    connect(names, &QAbstractItemModel::rowsInserted, this, remeasure);
-    connect(names, &QAbstractItemModel::rowsRemoved, this, remeasure);
-    connect(names, &QAbstractItemModel::rowsMoved, this, remeasure);
-    connect(names, &QAbstractItemModel::columnsInserted, this, remeasure);
-    connect(names, &QAbstractItemModel::columnsRemoved, this, remeasure);
-    connect(names, &QAbstractItemModel::dataChanged, this,
-            [remeasure](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
-                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
-                    remeasure();
-            });
+    connectNameChanges(rows->sourceModel(), this, remeasure);
     connect(rows, &QAbstractItemModel::modelReset, this, forgetShownRows);
     connect(rows, &QAbstractItemModel::layoutChanged, this, forgetShownRows);
     connect(rows, &QAbstractItemModel::rowsInserted, this, forgetShownRows);
