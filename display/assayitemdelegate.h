@@ -12,8 +12,10 @@ class QAbstractProxyModel;
 // Sizes the rows of the assay list without laying out every name, which takes
 // microseconds a name: too long for 100,000 names at each layout of the list.
 // Every row is as wide as the widest row shown, so that the list scrolls
-// sideways to the end of the longest name, and as tall as the style makes a
-// row with as many lines of text, in the fonts its characters are drawn in.
+// sideways to the end of the longest name: the names that look widest are
+// laid out, the width of the others is estimated from their characters, and
+// the estimate may add a few pixels. Each row is as tall as the style makes a
+// row with its lines of text in the fonts that its characters are drawn in.
 class AssayItemDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
