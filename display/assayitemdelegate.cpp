@@ -35,16 +35,14 @@ AssayItemDelegate::AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *v
 {
     // The names are measured when they change, so that showing the list or
     // searching it lays out no more than a few of them.
-    const auto remeasure = [this] {
+    connectNameChanges(rows->sourceModel(), this, [this] {
         measureNames();
-        widestShown = -1;
-    };
-    const auto forgetShownRows = [this] { widestShown = -1; };
-    connectNameChanges(rows->sourceModel(), this, remeasure);
-    connect(rows, &QAbstractItemModel::modelReset, this, forgetShownRows);
-    connect(rows, &QAbstractItemModel::layoutChanged, this, forgetShownRows);
-    connect(rows, &QAbstractItemModel::rowsInserted, this, forgetShownRows);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, forgetShownRows);
+        forgetShownRows();
+    });
+    connect(rows, &QAbstractItemModel::modelReset, this, &AssayItemDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, &AssayItemDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &AssayItemDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &AssayItemDelegate::forgetShownRows);
     measureNames();
 }
 
@@ -59,13 +57,21 @@ QSize AssayItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QMod
         besideExtents.clear();
         rowHeights.clear();
         measureNames();
-        widestShown = -1;
+        forgetShownRows();
     }
     if (widestShown < 0)
         widestShown = widestShownRow(option);
 
-    const int textHeight =
-        commonTextHeight >= 0 ? commonTextHeight : textHeights.at(rows->mapToSource(index).row());
+    int textHeight = commonTextHeight;
+    if (textHeight < 0) {
+        // Looked up once per shown row, not at every layout of the list.
+        if (shownTextHeights.isEmpty()) {
+            shownTextHeights.resize(rows->rowCount());
+            for (int row = 0; row < shownTextHeights.size(); ++row)
+                shownTextHeights[row] = textHeights.at(rows->mapToSource(rows->index(row, 0)).row());
+        }
+        textHeight = shownTextHeights.at(index.row());
+    }
     auto height = rowHeights.constFind(textHeight);
     if (height == rowHeights.cend())
         height = rowHeights.insert(textHeight, QStyledItemDelegate::sizeHint(option, index).height());
@@ -215,6 +221,12 @@ void AssayItemDelegate::measureNames() const
     const bool oneHeight = std::all_of(textHeights.cbegin(), textHeights.cend(),
                                        [this](int height) { return height == textHeights.first(); });
     commonTextHeight = oneHeight && count > 0 ? textHeights.first() : -1;
+}
+
+void AssayItemDelegate::forgetShownRows() const
+{
+    widestShown = -1;
+    shownTextHeights.clear();
 }
 
 int AssayItemDelegate::widestShownRow(const QStyleOptionViewItem &option) const

@@ -42,6 +42,7 @@ private:
     const Extent &extent(char32_t character) const;
     const Extent &extent(char32_t character, char32_t base) const;
     void measureNames() const;
+    void forgetShownRows() const;
     int widestShownRow(const QStyleOptionViewItem &option) const;
     int widthBesideText(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
@@ -63,5 +64,7 @@ private:
     // The style's row height for each text height met, from the first row
     // that has it.
     mutable QHash<int, int> rowHeights;
+    // For the rows shown: the widest, and each one's text height where those differ.
     mutable int widestShown = -1;
+    mutable QList<int> shownTextHeights;
 };
