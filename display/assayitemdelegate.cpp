@@ -216,8 +216,8 @@ void AssayItemDelegate::measureNames() const
     }
     widestFirst.resize(count);
     std::iota(widestFirst.begin(), widestFirst.end(), 0);
-    std::stable_sort(widestFirst.begin(), widestFirst.end(),
-                     [this](int a, int b) { return estimatedWidths.at(a) > estimatedWidths.at(b); });
+    std::sort(widestFirst.begin(), widestFirst.end(),
+              [this](int a, int b) { return estimatedWidths.at(a) > estimatedWidths.at(b); });
     const bool oneHeight = std::all_of(textHeights.cbegin(), textHeights.cend(),
                                        [this](int height) { return height == textHeights.first(); });
     commonTextHeight = oneHeight && count > 0 ? textHeights.first() : -1;
