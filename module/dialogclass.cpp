@@ -46,7 +46,7 @@ extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObjec
 
 } // namespace
 
-RequireGuiThread::RequireGuiThread()
+void requireGuiThread()
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         throw std::runtime_error("KelvaraWidgets: a QApplication must exist before a dialog is "

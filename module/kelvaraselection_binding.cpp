@@ -100,8 +100,18 @@ QVariantMap toVariantMap(const LibraryMap &libraries)
     return map;
 }
 
-std::vector<std::string> toStdStrings(const QStringList &names)
+void setAvailableItems(KelvaraSelection &dialog, const LibraryDict &libraries)
 {
+    const std::optional<LibraryMap> map = toLibraryMap(libraries);
+    // Reported like any other argument that does not convert.
+    if (!map)
+        throw py::reference_cast_error();
+    dialog.setAvailableItems(toVariantMap(*map));
+}
+
+std::vector<std::string> selectedItems(KelvaraSelection &dialog)
+{
+    const QStringList names = dialog.selectedItems();
     std::vector<std::string> result;
     result.reserve(std::size_t(names.size()));
     for (const QString &name : names)
@@ -109,26 +119,20 @@ std::vector<std::string> toStdStrings(const QStringList &names)
     return result;
 }
 
+std::string aggregationMode(KelvaraSelection &dialog)
+{
+    return dialog.aggregationMode().toStdString();
+}
+
 } // namespace
 
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", [](KelvaraSelection &dialog) { return constructed(dialog).run(); }, Guard())
-        .def("setAvailableItems", [](KelvaraSelection &dialog, const LibraryDict &libraries) {
-            KelvaraSelection &selection = constructed(dialog);
-            const std::optional<LibraryMap> map = toLibraryMap(libraries);
-            // Reported like any other argument that does not convert.
-            if (!map)
-                throw py::reference_cast_error();
-            selection.setAvailableItems(toVariantMap(*map));
-        }, Guard())
-        .def("selectedItems", [](const KelvaraSelection &dialog) {
-            return toStdStrings(constructed(dialog).selectedItems());
-        }, Guard())
-        .def("aggregationMode", [](const KelvaraSelection &dialog) {
-            return constructed(dialog).aggregationMode().toStdString();
-        }, Guard());
+    cls.def("run", checked(&KelvaraSelection::run))
+        .def("setAvailableItems", checked(&setAvailableItems))
+        .def("selectedItems", checked(&selectedItems))
+        .def("aggregationMode", checked(&aggregationMode));
     addDeleteNotice(cls);
 }
 

@@ -109,24 +109,25 @@ def test_method_of_other_class_rejects_self():
 
 
 # Each snippet runs in a host of its own, so that a crash fails one case only.
-MISUSE_PRELUDE = """
-import copy, pickle
+MISUSE_PRELUDE = r"""
+import copy, pickle, re
 from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
 CLASSES = [ProgressDialog, KelvaraDisplay, KelvaraSelection]
-ARGUMENTS = {"setMessage": ("text",), "setWindowTitle": ("text",), "setDisplayData": ("{}",),
-             "setAvailableItems": ({"g": ["a"]},)}
+VALID = {"str": "text", "bool": True, "dict[str, list[str]]": {"g": ["a"]}}
 
 def other(cls):
     return next(candidate for candidate in CLASSES if candidate is not cls)
 
-# Each method and property accessor of the class, as a function of self.
+# Each method and property accessor of the class, as a function of self that
+# passes valid arguments of the types its signature names.
 def every_call(cls):
     for name, attr in vars(cls).items():
-        if isinstance(attr, property):
-            yield name, attr.fget
-            yield name, lambda self, fset=attr.fset: fset(self, True)
-        elif not name.startswith("_"):
-            yield name, lambda self, method=attr, args=ARGUMENTS.get(name, ()): method(self, *args)
+        if name.startswith("_"):
+            continue
+        for function in [attr.fget, attr.fset] if isinstance(attr, property) else [attr]:
+            types = re.findall(r"\w+: (.*?)(?=, \w+: |\) ->)", function.__doc__)[1:]
+            args = [VALID[type_name] for type_name in types]
+            yield name, lambda self, function=function, args=args: function(self, *args)
 
 def refused(call, what):
     try:
