@@ -1,8 +1,10 @@
 #include "dialogclass.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSet>
 #include <QThread>
 
 #include <stdexcept>
@@ -32,6 +34,10 @@ void deleteStrayDialogs()
     }
     qDeleteAll(dialogs);
 }
+
+// The dialogs inside their own run(). Used on the GUI thread only, like the
+// dialogs themselves.
+QSet<const QDialog *> runningDialogs;
 
 extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObject *kwargs)
 {
@@ -110,4 +116,19 @@ void requireConstructedDialog(const void *dialog, const std::type_info &type)
         throw py::reference_cast_error();
 }
 
+RunningDialog::RunningDialog(const QDialog *dialog)
+    : m_dialog(dialog)
+{
+    if (runningDialogs.contains(dialog))
+        throw std::runtime_error(std::string(dialog->metaObject()->className())
+                                 + ".run() called while the same dialog's run() is running");
+    runningDialogs.insert(dialog);
+}
+
+RunningDialog::~RunningDialog()
+{
+    runningDialogs.remove(m_dialog);
+}
+
 } // namespace kelvara
+

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <typeinfo>
 
+class QDialog;
 class ProgressDialog;
 class KelvaraDisplay;
 class KelvaraSelection;
@@ -106,6 +107,28 @@ template <class Dialog, class Return, class... Args>
 auto checked(Return (*adapter)(Dialog &, Args...))
 {
     return checkedCall<Dialog, Return, Args...>(adapter);
+}
+
+// Marks a dialog as running its modal loop for as long as it lives; refuses,
+// with RuntimeError, to mark it twice.
+class RunningDialog
+{
+public:
+    explicit RunningDialog(const QDialog *dialog);
+    ~RunningDialog();
+    Q_DISABLE_COPY_MOVE(RunningDialog)
+
+private:
+    const QDialog *m_dialog;
+};
+
+// The adapter of run(). Inside the same dialog's run(), QDialog::exec() would
+// only warn and return a result that reads as Cancel.
+template <class Dialog>
+bool runNotNested(Dialog &dialog)
+{
+    const RunningDialog running(&dialog);
+    return dialog.run();
 }
 
 // Creates the Python class for a dialog with its constructor; the caller adds

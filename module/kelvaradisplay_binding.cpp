@@ -24,7 +24,7 @@ std::string displayData(KelvaraDisplay &dialog)
 void registerKelvaraDisplay(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
-    cls.def("run", checked(&KelvaraDisplay::run))
+    cls.def("run", checked(&runNotNested<KelvaraDisplay>))
         .def("setDisplayData", checked(&setDisplayData))
         .def("displayData", checked(&displayData));
     addDeleteNotice(cls);

@@ -129,7 +129,7 @@ std::string aggregationMode(KelvaraSelection &dialog)
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", checked(&KelvaraSelection::run))
+    cls.def("run", checked(&runNotNested<KelvaraSelection>))
         .def("setAvailableItems", checked(&setAvailableItems))
         .def("selectedItems", checked(&selectedItems))
         .def("aggregationMode", checked(&aggregationMode));

@@ -75,21 +75,27 @@ def test_dialog_dropped_inside_its_own_run_lives_until_run_returns():
     assert kelvarahost.find_dialog("KelvaraDisplay") is None
 
 
-def test_nested_runs_unwind_in_order():
+@pytest.mark.parametrize("own", [False, True], ids=["another dialog", "its own"])
+def test_nested_runs_unwind_in_order(own, capfd):
     outer = KelvaraSelection()
     outer.setAvailableItems(LIBRARIES)
     results = []
 
     def open_inner():
-        inner = KelvaraDisplay()
-        inner.setDisplayData(ASSAYS)
-        kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
-        results.append(inner.run())
+        if own:
+            with pytest.raises(RuntimeError, match="while the same dialog's run"):
+                outer.run()
+        else:
+            inner = KelvaraDisplay()
+            inner.setDisplayData(ASSAYS)
+            kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
+            results.append(inner.run())
         kelvarahost.press("KelvaraSelection", "Cancel")
 
     kelvarahost.call_later(0, open_inner)
     results.append(outer.run())
-    assert results == [True, False]
+    assert results == [True, False][own:]
+    assert "Recursive call" not in capfd.readouterr().err
 
 
 def test_exception_inside_run_reaches_script_and_host_stays_usable():
