@@ -80,12 +80,15 @@ void DeleteOnOwnerThread::operator()(QObject *dialog) const
 
 void deleteStrayDialogsAtExit()
 {
-    // The host finalises the interpreter on its GUI thread while its
-    // QApplication still exists.
-    py::module_::import("atexit").attr("register")(py::cpp_function([] {
-        if (onGuiThread())
-            deleteStrayDialogs();
-    }));
+    // Py_AtExit() runs its functions at the very end of finalisation, after
+    // the last Python thread can have dropped a dialog. The host finalises on
+    // its GUI thread while its QApplication still exists; a dialog left
+    // otherwise is left alone rather than destroyed on the wrong thread.
+    if (Py_AtExit([] {
+            if (onGuiThread())
+                deleteStrayDialogs();
+        }) != 0)
+        throw py::import_error("KelvaraWidgets: no room left for its exit function (Py_AtExit)");
 }
 
 OwnObjectBase::OwnObjectBase()

@@ -39,7 +39,8 @@ struct DeleteOnOwnerThread
     void operator()(QObject *dialog) const;
 };
 
-// Deletes, at interpreter exit, the dialogs still waiting for an event pass.
+// Deletes the dialogs still waiting for an event pass once the interpreter
+// has finalised, on the thread that finalised it.
 void deleteStrayDialogsAtExit();
 
 template <class Dialog>
