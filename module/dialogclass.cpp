@@ -10,6 +10,15 @@
 #include <stdexcept>
 #include <vector>
 
+// The object base, the instance registry and the class registry below are
+// pybind11 internals. On an upgrade, re-check that make_object_base_type()
+// still builds the base every class derives from, that pybind11_object_new()
+// and all_type_info() still create and describe instances, and that
+// find_registered_python_instance() still finds only instances whose
+// __init__ ran; then move this fence on.
+static_assert(PYBIND11_VERSION_MAJOR == 2 && PYBIND11_VERSION_MINOR == 13,
+              "dialogclass.cpp relies on pybind11 2.13 internals: re-check them");
+
 namespace kelvara {
 
 namespace {
@@ -41,6 +50,15 @@ QSet<const QDialog *> runningDialogs;
 
 extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObject *kwargs)
 {
+    // CPython runs the module's entry in the main interpreter and gives a
+    // sub-interpreter that imports it a copy of the module's classes. The
+    // first instance made there would leave pybind11 state behind that dies
+    // with the sub-interpreter and breaks the classes for the main one.
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_RuntimeError, "KelvaraWidgets: dialogs can only be created in "
+                                            "the main interpreter, not in a sub-interpreter");
+        return nullptr;
+    }
     // pybind11 would throw through the interpreter for a type that has no
     // dialog class among its bases.
     if (py::detail::all_type_info(type).empty()) {
@@ -134,4 +152,3 @@ RunningDialog::~RunningDialog()
 }
 
 } // namespace kelvara
-

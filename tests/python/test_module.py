@@ -192,6 +192,49 @@ def test_misuse_raises_type_error_and_host_lives(snippet, new_host):
     assert result.stdout == "host lives\n"
 
 
+IMPORT_TWICE = """
+        for attempt in range(2):
+            try:
+                import KelvaraWidgets
+            except ImportError as error:
+                print(error)
+        """
+
+
+@pytest.mark.parametrize("snippet, expected", [
+    pytest.param("""
+        import _interpreters, sys
+        interpreter = _interpreters.create(_interpreters.new_config("legacy"))
+        print(_interpreters.exec(interpreter, "import KelvaraWidgets; KelvaraWidgets.KelvaraDisplay()").msg)
+        _interpreters.destroy(interpreter)
+        import KelvaraWidgets
+        sys.stdout = None  # delete() raises through pybind11
+        try:
+            KelvaraWidgets.KelvaraDisplay().delete()
+        except AttributeError:
+            print(KelvaraWidgets.KelvaraDisplay.__name__, file=sys.__stdout__)
+        """, "KelvaraWidgets: dialogs can only be created in the main interpreter, not in a sub-interpreter\n"
+             "KelvaraDisplay\n", id="sub-interpreter first"),
+    pytest.param("""
+        import ctypes
+        ctypes.pythonapi.Py_AtExit.argtypes = [ctypes.c_void_p]
+        while ctypes.pythonapi.Py_AtExit(ctypes.cast(ctypes.CDLL(None).getpid, ctypes.c_void_p)) == 0:
+            pass
+        """ + IMPORT_TWICE, "KelvaraWidgets: no room left for its exit function (Py_AtExit)\n" * 2, id="last step failed"),
+    pytest.param("""
+        import sys
+        def refuse(event, args):
+            if event == "object.__setattr__":
+                raise MemoryError
+        sys.addaudithook(refuse)
+        """ + IMPORT_TWICE, "initialization failed\nKelvaraWidgets: pybind11 could not set up its state in an "
+                            "earlier import; this process cannot import the module\n", id="pybind11 set-up failed"),
+])
+def test_failed_import_is_reported_and_leaves_no_class_behind(snippet, expected, new_host):
+    result = new_host(snippet)
+    assert result.stdout == expected, result.stderr
+
+
 @pytest.mark.parametrize("name", CLASSES)
 def test_calls_from_another_thread_raise_runtime_error(name):
     dialog = getattr(KelvaraWidgets, name)()
