@@ -194,10 +194,8 @@ def test_misuse_raises_type_error_and_host_lives(snippet, new_host):
 
 IMPORT_TWICE = """
         for attempt in range(2):
-            try:
-                import KelvaraWidgets
-            except ImportError as error:
-                print(error)
+            try: import KelvaraWidgets
+            except ImportError as error: print(error)
         """
 
 
@@ -217,7 +215,6 @@ IMPORT_TWICE = """
              "KelvaraDisplay\n", id="sub-interpreter first"),
     pytest.param("""
         import ctypes
-        ctypes.pythonapi.Py_AtExit.argtypes = [ctypes.c_void_p]
         while ctypes.pythonapi.Py_AtExit(ctypes.cast(ctypes.CDLL(None).getpid, ctypes.c_void_p)) == 0:
             pass
         """ + IMPORT_TWICE, "KelvaraWidgets: no room left for its exit function (Py_AtExit)\n" * 2, id="last step failed"),
