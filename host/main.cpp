@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,16 @@ void addModuleDirToPythonPath()
     qputenv("PYTHONPATH", path);
 }
 
+// Every window a script made goes with the interpreter at the latest; one
+// still here is lost for good.
+void reportWindowsLeft()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (const QWidget *window : windows)
+        std::fprintf(stderr, "kelvara-host: a window outlived the interpreter: %s\n",
+                     qPrintable(window->objectName()));
+}
+
 int runPython(int argc, char **argv)
 {
     addModuleDirToPythonPath();
@@ -55,6 +66,9 @@ int runPython(int argc, char **argv)
                      status.err_msg ? status.err_msg : "unknown error");
         return 1;
     }
+    // Registered before any module's exit function, so it runs after them all
+    // at the end of finalisation, also when a script raises SystemExit.
+    Py_AtExit(reportWindowsLeft);
     // Runs the script or module and finalises the interpreter, so that the
     // dialogs a script leaves behind are destroyed while Qt still exists.
     return Py_RunMain();

@@ -1,12 +1,23 @@
 #include "dialogclass.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSet>
 #include <QThread>
 
 #include <stdexcept>
 #include <vector>
+
+// The object base, the instance registry and the class registry below are
+// pybind11 internals. On an upgrade, re-check that make_object_base_type()
+// still builds the base every class derives from, that pybind11_object_new()
+// and all_type_info() still create and describe instances, and that
+// find_registered_python_instance() still finds only instances whose
+// __init__ ran; then move this fence on.
+static_assert(PYBIND11_VERSION_MAJOR == 2 && PYBIND11_VERSION_MINOR == 13,
+              "dialogclass.cpp relies on pybind11 2.13 internals: re-check them");
 
 namespace kelvara {
 
@@ -33,8 +44,21 @@ void deleteStrayDialogs()
     qDeleteAll(dialogs);
 }
 
+// The dialogs inside their own run(). Used on the GUI thread only, like the
+// dialogs themselves.
+QSet<const QDialog *> runningDialogs;
+
 extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObject *kwargs)
 {
+    // CPython runs the module's entry in the main interpreter and gives a
+    // sub-interpreter that imports it a copy of the module's classes. The
+    // first instance made there would leave pybind11 state behind that dies
+    // with the sub-interpreter and breaks the classes for the main one.
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_RuntimeError, "KelvaraWidgets: dialogs can only be created in "
+                                            "the main interpreter, not in a sub-interpreter");
+        return nullptr;
+    }
     // pybind11 would throw through the interpreter for a type that has no
     // dialog class among its bases.
     if (py::detail::all_type_info(type).empty()) {
@@ -46,7 +70,7 @@ extern "C" PyObject *newDialogObject(PyTypeObject *type, PyObject *args, PyObjec
 
 } // namespace
 
-RequireGuiThread::RequireGuiThread()
+void requireGuiThread()
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         throw std::runtime_error("KelvaraWidgets: a QApplication must exist before a dialog is "
@@ -74,12 +98,15 @@ void DeleteOnOwnerThread::operator()(QObject *dialog) const
 
 void deleteStrayDialogsAtExit()
 {
-    // The host finalises the interpreter on its GUI thread while its
-    // QApplication still exists.
-    py::module_::import("atexit").attr("register")(py::cpp_function([] {
-        if (onGuiThread())
-            deleteStrayDialogs();
-    }));
+    // Py_AtExit() runs its functions at the very end of finalisation, after
+    // the last Python thread can have dropped a dialog. The host finalises on
+    // its GUI thread while its QApplication still exists; a dialog left
+    // otherwise is left alone rather than destroyed on the wrong thread.
+    if (Py_AtExit([] {
+            if (onGuiThread())
+                deleteStrayDialogs();
+        }) != 0)
+        throw py::import_error("KelvaraWidgets: no room left for its exit function (Py_AtExit)");
 }
 
 OwnObjectBase::OwnObjectBase()
@@ -108,6 +135,20 @@ void requireConstructedDialog(const void *dialog, const std::type_info &type)
         const_cast<void *>(dialog), py::detail::get_type_info(type)));
     if (!instance)
         throw py::reference_cast_error();
+}
+
+RunningDialog::RunningDialog(const QDialog *dialog)
+    : m_dialog(dialog)
+{
+    if (runningDialogs.contains(dialog))
+        throw std::runtime_error(std::string(dialog->metaObject()->className())
+                                 + ".run() called while the same dialog's run() is running");
+    runningDialogs.insert(dialog);
+}
+
+RunningDialog::~RunningDialog()
+{
+    runningDialogs.remove(m_dialog);
 }
 
 } // namespace kelvara

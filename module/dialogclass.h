@@ -4,10 +4,13 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 
+class QDialog;
 class ProgressDialog;
 class KelvaraDisplay;
 class KelvaraSelection;
@@ -16,12 +19,15 @@ namespace kelvara {
 
 namespace py = pybind11;
 
-// Call guard for every binding that touches a widget: it refuses the call,
-// with RuntimeError, when there is no QApplication or when the caller is not
-// on the QApplication's thread. Qt itself would abort the process instead.
+// Refuses, with RuntimeError, a call when there is no QApplication or when
+// the caller is not on the QApplication's thread. Qt itself would abort the
+// process instead.
+void requireGuiThread();
+
+// The constructors' call guard.
 struct RequireGuiThread
 {
-    RequireGuiThread();
+    RequireGuiThread() { requireGuiThread(); }
 };
 using Guard = py::call_guard<RequireGuiThread>;
 
@@ -33,7 +39,8 @@ struct DeleteOnOwnerThread
     void operator()(QObject *dialog) const;
 };
 
-// Deletes, at interpreter exit, the dialogs still waiting for an event pass.
+// Deletes the dialogs still waiting for an event pass once the interpreter
+// has finalised, on the thread that finalised it.
 void deleteStrayDialogsAtExit();
 
 template <class Dialog>
@@ -61,15 +68,68 @@ private:
 
 void requireConstructedDialog(const void *dialog, const std::type_info &type);
 
-// Every adapter reaches its dialog through this. pybind11 hands an adapter
-// raw, uninitialised memory for an instance whose __init__ never ran
-// (cls.__new__(cls), copy.copy, a subclass __init__ that raised before the
-// base one); such a self is refused with the TypeError that None gets.
+// pybind11 hands a binding raw, uninitialised memory for an instance whose
+// __init__ never ran (cls.__new__(cls), copy.copy, a subclass __init__ that
+// raised before the base one); such a self is refused with the TypeError
+// that None gets.
 template <class Dialog>
 Dialog &constructed(Dialog &dialog)
 {
     requireConstructedDialog(&dialog, typeid(Dialog));
     return dialog;
+}
+
+template <class Dialog, class Return, class... Args, class Function>
+auto checkedCall(Function function)
+{
+    return [function](Dialog &dialog, Args... args) -> Return {
+        requireGuiThread();
+        return std::invoke(function, constructed(dialog), args...);
+    };
+}
+
+// Turns a member function, or an adapter taking the dialog first, into a
+// method binding that runs only on a fully constructed dialog on the GUI
+// thread. Dialog defaults to the class that declares the member; a member
+// inherited from Qt names it: checked<ProgressDialog>(&QWidget::show).
+template <class Dialog = void, class Class, class Return, class... Args>
+auto checked(Return (Class::*member)(Args...))
+{
+    return checkedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
+}
+
+template <class Dialog = void, class Class, class Return, class... Args>
+auto checked(Return (Class::*member)(Args...) const)
+{
+    return checkedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
+}
+
+template <class Dialog, class Return, class... Args>
+auto checked(Return (*adapter)(Dialog &, Args...))
+{
+    return checkedCall<Dialog, Return, Args...>(adapter);
+}
+
+// Marks a dialog as running its modal loop for as long as it lives; refuses,
+// with RuntimeError, to mark it twice.
+class RunningDialog
+{
+public:
+    explicit RunningDialog(const QDialog *dialog);
+    ~RunningDialog();
+    Q_DISABLE_COPY_MOVE(RunningDialog)
+
+private:
+    const QDialog *m_dialog;
+};
+
+// The adapter of run(). Inside the same dialog's run(), QDialog::exec() would
+// only warn and return a result that reads as Cancel.
+template <class Dialog>
+bool runNotNested(Dialog &dialog)
+{
+    const RunningDialog running(&dialog);
+    return dialog.run();
 }
 
 // Creates the Python class for a dialog with its constructor; the caller adds

@@ -6,17 +6,27 @@
 
 namespace kelvara {
 
+namespace {
+
+// The display data is JSON in UTF-8; its bytes pass through untouched.
+void setDisplayData(KelvaraDisplay &dialog, const std::string &displayData)
+{
+    dialog.setDisplayData(QByteArray::fromStdString(displayData));
+}
+
+std::string displayData(KelvaraDisplay &dialog)
+{
+    return dialog.displayData().toStdString();
+}
+
+} // namespace
+
 void registerKelvaraDisplay(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
-    // The display data is JSON in UTF-8; its bytes pass through untouched.
-    cls.def("run", [](KelvaraDisplay &dialog) { return constructed(dialog).run(); }, Guard())
-        .def("setDisplayData", [](KelvaraDisplay &dialog, const std::string &displayData) {
-            constructed(dialog).setDisplayData(QByteArray::fromStdString(displayData));
-        }, Guard())
-        .def("displayData", [](const KelvaraDisplay &dialog) {
-            return constructed(dialog).displayData().toStdString();
-        }, Guard());
+    cls.def("run", checked(&runNotNested<KelvaraDisplay>))
+        .def("setDisplayData", checked(&setDisplayData))
+        .def("displayData", checked(&displayData));
     addDeleteNotice(cls);
 }
 

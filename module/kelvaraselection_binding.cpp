@@ -26,41 +26,29 @@ using LibraryMap = std::map<std::string, std::vector<std::string>>;
 // A text argument's rule: str as UTF-8, bytes and bytearray unchanged.
 std::optional<std::string> toText(py::handle value)
 {
-    py::detail::make_caster<std::string> text;
-    if (!text.load(value, true))
+    try {
+        return py::cast<std::string>(value);
+    } catch (const py::cast_error &) {
         return std::nullopt;
-    return py::detail::cast_op<std::string &&>(std::move(text));
+    }
 }
 
 // A sequence other than str and bytes, whose len() matches the items that
-// iterating it yields. Any exception its methods raise means "does not
-// convert" (an interrupt goes through), and a lying len() is never used
-// to size anything.
+// iterating it yields; a lying len() is never used to size anything.
 std::optional<std::vector<std::string>> toNames(py::handle value)
 {
     PyObject *sequence = value.ptr();
     if (!PySequence_Check(sequence) || PyUnicode_Check(sequence) || PyBytes_Check(sequence))
         return std::nullopt;
     const Py_ssize_t length = PySequence_Size(sequence);
-    if (length < 0) {
-        // KeyboardInterrupt and SystemExit are no verdict on the value.
-        if (!PyErr_ExceptionMatches(PyExc_Exception))
-            throw py::error_already_set();
-        PyErr_Clear();
-        return std::nullopt;
-    }
+    if (length < 0)
+        throw py::error_already_set();
     std::vector<std::string> names;
-    try {
-        for (py::handle item : py::iter(value)) {
-            std::optional<std::string> name = toText(item);
-            if (!name || Py_ssize_t(names.size()) == length)
-                return std::nullopt;
-            names.push_back(std::move(*name));
-        }
-    } catch (py::error_already_set &error) {
-        if (!error.matches(PyExc_Exception))
-            throw;
-        return std::nullopt;
+    for (py::handle item : py::iter(value)) {
+        std::optional<std::string> name = toText(item);
+        if (!name || Py_ssize_t(names.size()) == length)
+            return std::nullopt;
+        names.push_back(std::move(*name));
     }
     if (Py_ssize_t(names.size()) != length)
         return std::nullopt;
@@ -76,13 +64,25 @@ std::optional<LibraryMap> toLibraryMap(const py::dict &libraries)
     if (!entries)
         throw py::error_already_set();
     LibraryMap map;
-    for (py::handle entry : entries) {
-        std::optional<std::string> group = toText(PyTuple_GET_ITEM(entry.ptr(), 0));
-        std::optional<std::vector<std::string>> names =
-            group ? toNames(PyTuple_GET_ITEM(entry.ptr(), 1)) : std::nullopt;
-        if (!names)
-            return std::nullopt;
-        map.emplace(std::move(*group), std::move(*names));
+    try {
+        for (py::handle entry : entries) {
+            std::optional<std::string> group = toText(PyTuple_GET_ITEM(entry.ptr(), 0));
+            std::optional<std::vector<std::string>> names =
+                group ? toNames(PyTuple_GET_ITEM(entry.ptr(), 1)) : std::nullopt;
+            if (!names)
+                return std::nullopt;
+            map.emplace(std::move(*group), std::move(*names));
+        }
+    } catch (py::error_already_set &error) {
+        // An interrupt, an exit, running out of memory or of stack is no
+        // verdict on the value: it goes through as it is.
+        if (!error.matches(PyExc_Exception) || error.matches(PyExc_MemoryError)
+            || error.matches(PyExc_RecursionError))
+            throw;
+        py::raise_from(error, PyExc_TypeError,
+                       "setAvailableItems(): incompatible function arguments: reading a "
+                       "group's libraries raised an exception");
+        throw py::error_already_set();
     }
     return map;
 }
@@ -100,8 +100,18 @@ QVariantMap toVariantMap(const LibraryMap &libraries)
     return map;
 }
 
-std::vector<std::string> toStdStrings(const QStringList &names)
+void setAvailableItems(KelvaraSelection &dialog, const LibraryDict &libraries)
 {
+    const std::optional<LibraryMap> map = toLibraryMap(libraries);
+    // Reported like any other argument that does not convert.
+    if (!map)
+        throw py::reference_cast_error();
+    dialog.setAvailableItems(toVariantMap(*map));
+}
+
+std::vector<std::string> selectedItems(KelvaraSelection &dialog)
+{
+    const QStringList names = dialog.selectedItems();
     std::vector<std::string> result;
     result.reserve(std::size_t(names.size()));
     for (const QString &name : names)
@@ -109,26 +119,20 @@ std::vector<std::string> toStdStrings(const QStringList &names)
     return result;
 }
 
+std::string aggregationMode(KelvaraSelection &dialog)
+{
+    return dialog.aggregationMode().toStdString();
+}
+
 } // namespace
 
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", [](KelvaraSelection &dialog) { return constructed(dialog).run(); }, Guard())
-        .def("setAvailableItems", [](KelvaraSelection &dialog, const LibraryDict &libraries) {
-            KelvaraSelection &selection = constructed(dialog);
-            const std::optional<LibraryMap> map = toLibraryMap(libraries);
-            // Reported like any other argument that does not convert.
-            if (!map)
-                throw py::reference_cast_error();
-            selection.setAvailableItems(toVariantMap(*map));
-        }, Guard())
-        .def("selectedItems", [](const KelvaraSelection &dialog) {
-            return toStdStrings(constructed(dialog).selectedItems());
-        }, Guard())
-        .def("aggregationMode", [](const KelvaraSelection &dialog) {
-            return constructed(dialog).aggregationMode().toStdString();
-        }, Guard());
+    cls.def("run", checked(&runNotNested<KelvaraSelection>))
+        .def("setAvailableItems", checked(&setAvailableItems))
+        .def("selectedItems", checked(&selectedItems))
+        .def("aggregationMode", checked(&aggregationMode));
     addDeleteNotice(cls);
 }
 

@@ -71,3 +71,17 @@ def test_million_empty_groups():
     kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraSelection", "Cancel")
                            if not kelvarahost.press("KelvaraSelection", "Ok") else None)
     assert dialog.run() is False
+
+
+@pytest.mark.parametrize("method, raised, expected", [
+    ("__len__", MemoryError, MemoryError),
+    ("__iter__", RecursionError, RecursionError),
+    ("__getitem__", LookupError, TypeError),
+])
+def test_exception_raised_by_a_value_goes_through_or_is_the_cause(method, raised, expected):
+    def fail(*_):
+        raise raised("from the value")
+    value = type("Hostile", (), {"__len__": lambda _: 1, "__getitem__": lambda _, index: "x", method: fail})()
+    with pytest.raises(expected) as caught:
+        KelvaraSelection().setAvailableItems({"g": value})
+    assert isinstance(caught.value.__cause__ if expected is TypeError else caught.value, raised)

@@ -109,24 +109,25 @@ def test_method_of_other_class_rejects_self():
 
 
 # Each snippet runs in a host of its own, so that a crash fails one case only.
-MISUSE_PRELUDE = """
-import copy, pickle
+MISUSE_PRELUDE = r"""
+import copy, pickle, re
 from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
 CLASSES = [ProgressDialog, KelvaraDisplay, KelvaraSelection]
-ARGUMENTS = {"setMessage": ("text",), "setWindowTitle": ("text",), "setDisplayData": ("{}",),
-             "setAvailableItems": ({"g": ["a"]},)}
+VALID = {"str": "text", "bool": True, "dict[str, list[str]]": {"g": ["a"]}}
 
 def other(cls):
     return next(candidate for candidate in CLASSES if candidate is not cls)
 
-# Each method and property accessor of the class, as a function of self.
+# Each method and property accessor of the class, as a function of self that
+# passes valid arguments of the types its signature names.
 def every_call(cls):
     for name, attr in vars(cls).items():
-        if isinstance(attr, property):
-            yield name, attr.fget
-            yield name, lambda self, fset=attr.fset: fset(self, True)
-        elif not name.startswith("_"):
-            yield name, lambda self, method=attr, args=ARGUMENTS.get(name, ()): method(self, *args)
+        if name.startswith("_"):
+            continue
+        for function in [attr.fget, attr.fset] if isinstance(attr, property) else [attr]:
+            types = re.findall(r"\w+: (.*?)(?=, \w+: |\) ->)", function.__doc__)[1:]
+            args = [VALID[type_name] for type_name in types]
+            yield name, lambda self, function=function, args=args: function(self, *args)
 
 def refused(call, what):
     try:
@@ -189,6 +190,46 @@ def test_misuse_raises_type_error_and_host_lives(snippet, new_host):
     result = new_host(MISUSE_PRELUDE + snippet + "\nprint('host lives')\n")
     assert result.returncode == 0, result.stderr
     assert result.stdout == "host lives\n"
+
+
+IMPORT_TWICE = """
+        for attempt in range(2):
+            try: import KelvaraWidgets
+            except ImportError as error: print(error)
+        """
+
+
+@pytest.mark.parametrize("snippet, expected", [
+    pytest.param("""
+        import _interpreters, sys
+        interpreter = _interpreters.create(_interpreters.new_config("legacy"))
+        print(_interpreters.exec(interpreter, "import KelvaraWidgets; KelvaraWidgets.KelvaraDisplay()").msg)
+        _interpreters.destroy(interpreter)
+        import KelvaraWidgets
+        sys.stdout = None  # delete() raises through pybind11
+        try:
+            KelvaraWidgets.KelvaraDisplay().delete()
+        except AttributeError:
+            print(KelvaraWidgets.KelvaraDisplay.__name__, file=sys.__stdout__)
+        """, "KelvaraWidgets: dialogs can only be created in the main interpreter, not in a sub-interpreter\n"
+             "KelvaraDisplay\n", id="sub-interpreter first"),
+    pytest.param("""
+        import ctypes
+        while ctypes.pythonapi.Py_AtExit(ctypes.cast(ctypes.CDLL(None).getpid, ctypes.c_void_p)) == 0:
+            pass
+        """ + IMPORT_TWICE, "KelvaraWidgets: no room left for its exit function (Py_AtExit)\n" * 2, id="last step failed"),
+    pytest.param("""
+        import sys
+        def refuse(event, args):
+            if event == "object.__setattr__":
+                raise MemoryError
+        sys.addaudithook(refuse)
+        """ + IMPORT_TWICE, "initialization failed\nKelvaraWidgets: pybind11 could not set up its state in an "
+                            "earlier import; this process cannot import the module\n", id="pybind11 set-up failed"),
+])
+def test_failed_import_is_reported_and_leaves_no_class_behind(snippet, expected, new_host):
+    result = new_host(snippet)
+    assert result.stdout == expected, result.stderr
 
 
 @pytest.mark.parametrize("name", CLASSES)
