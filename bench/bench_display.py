@@ -5,12 +5,13 @@ First it runs the native half, build/bench/bench_display (or the path given),
 which compares setDisplayData and displayData with the least work their
 results need (goals: within 1.5x at 1,000, 10,000 and 100,000 assays, and
 100,000 costing at most 12x 10,000), checks Select all against checking row
-by row, and prints a table of every user action (check and uncheck a row by
-mouse and by Space, select a row by mouse and by the Down key, type and erase
-one search character, Select all, Clear, resize, Ok) at 1,000, 10,000 and
-100,000 assays, each with the event passes that repaint it, next to a bare
-QListView with uniform item sizes doing the same (goals: 16 ms at 10,000,
-50 ms at 100,000). It runs on the platform of QT_QPA_PLATFORM (offscreen if
+by row, and prints a table of every user action (the first show, check and
+uncheck a row by mouse and by Space, select a row by mouse and by the Down
+key, type and erase one search character, Select all, Clear, resize, Ok) at
+1,000, 10,000 and 100,000 assays, and at 100,000 with names of varied lengths
+and scripts and with one name of two lines, each with the event passes that
+repaint it, next to a bare QListView with uniform item sizes doing the same
+(goals: 16 ms at 10,000, 50 ms at 100,000). It runs on the platform of QT_QPA_PLATFORM (offscreen if
 unset; xcb with DISPLAY set to an X server such as Xvfb). Then it measures
 the same reading and writing from Python, the text's conversion included.
 """

@@ -19,7 +19,6 @@
 #include <QShortcut>
 #include <QStandardItemModel>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -68,9 +67,9 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     // The label shows the name cut to its own width; that text must not
     // become the least width of the window, or the window could only grow.
     ui->assayNameLabel->setMinimumWidth(1);
-    ui->listView->setItemDelegate(new AssayItemDelegate(filterModel, ui->listView));
 
     filterModel->setSourceModel(assayModel);
+    ui->listView->setItemDelegate(new AssayItemDelegate(filterModel, ui->listView));
     connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
     connect(ui->lineEditSearch, &QLineEdit::textChanged, this, &KelvaraDisplay::applySearch);
     // Return in the search field goes on to the list instead of pressing Ok.
@@ -125,15 +124,15 @@ void KelvaraDisplay::setDisplayData(const QByteArray &display_data)
     displayDataMap = std::move(records);
     savedInPassing = std::move(noneSavedInPassing);
     // One insertion for all rows: row by row, the proxy and the view would
-    // react to every single one.
-    // While every name is one line, all rows have one height and the list
-    // need not measure 100,000 of them; the delegate keeps the widest width.
-    ui->listView->setUniformItemSizes(std::all_of(items.cbegin(), items.cend(), [](const QStandardItem *item) {
-        return isOneLine(item->text());
-    }));
+    // react to every single one. The search comes after: applied while the
+    // rows come in, it would meet them before their column, without names,
+    // and announce the matching ones run by run.
+    const QString search = ui->lineEditSearch->text();
+    filterModel->setSearchText(QString());
     if (!items.isEmpty())
         assayModel->appendColumn(items);
     dropItems.dismiss();
+    filterModel->setSearchText(search);
 
     // Selected and current alike, so that the keyboard starts where the user looks.
     const QModelIndex first = filterModel->index(0, 0);
@@ -353,7 +352,7 @@ void KelvaraDisplay::applySearch(const QString &text)
 {
     const QItemSelectionModel *selection = ui->listView->selectionModel();
     const bool hadSelection = selection->hasSelection();
-    filterModel->setFilterFixedString(text);
+    filterModel->setSearchText(text);
     // Hiding the selected row leaves no row selected, a change of selection
     // like any other, which saves the details; the selection model does not
     // report selections that the list's layout change drops.
