@@ -214,10 +214,11 @@ void KelvaraDisplay::selectAllSlot()
     // the details at every step. Work out which of those steps really change
     // the selection; a row hidden by the search cannot be selected, and
     // checking it clears the selection instead.
+    const QList<bool> shown = shownRows();
     QList<int> changingRows;
     int selected = selectedRow();
     for (int row : checkedRows) {
-        const int next = isShown(row) ? row : -1;
+        const int next = shown.at(row) ? row : -1;
         if (next != selected) {
             changingRows.append(row);
             selected = next;
@@ -237,7 +238,7 @@ void KelvaraDisplay::selectAllSlot()
         int lastShown = -1;
         for (qsizetype step = 0; step + 1 < changingRows.size(); ++step) {
             const int row = changingRows.at(step);
-            if (isShown(row)) {
+            if (shown.at(row)) {
                 savedInPassing[row] = true;
                 lastShown = row;
             }
@@ -250,7 +251,7 @@ void KelvaraDisplay::selectAllSlot()
     // that the list selected before the first step is selected already, so
     // selecting it again would not switch the details to it: switch here.
     const int last = changingRows.last();
-    if (isShown(last) && last == selectedRow())
+    if (shown.at(last) && last == selectedRow())
         selectionChangedSlot(QItemSelection(), QItemSelection());
     else
         selectRow(last);
@@ -305,9 +306,17 @@ QString KelvaraDisplay::assayName(int row) const
     return assayModel->item(row)->data(Qt::UserRole).toString();
 }
 
-bool KelvaraDisplay::isShown(int row) const
+QList<bool> KelvaraDisplay::shownRows() const
 {
-    return filterModel->mapFromSource(assayModel->index(row, 0)).isValid();
+    // Without a search the list shows every row; mapping 100,000 rows one by
+    // one would cost more than the rest of Select all.
+    const int rows = assayModel->rowCount();
+    QList<bool> shown(rows, filterModel->rowCount() == rows);
+    if (filterModel->rowCount() < rows) {
+        for (int row = 0; row < filterModel->rowCount(); ++row)
+            shown[filterModel->mapToSource(filterModel->index(row, 0)).row()] = true;
+    }
+    return shown;
 }
 
 int KelvaraDisplay::selectedRow() const

@@ -59,7 +59,8 @@ private:
     void logWidths(const char *what) const;
 
     QString assayName(int row) const;
-    bool isShown(int row) const;
+    // Per row of assayModel: whether the list shows it.
+    QList<bool> shownRows() const;
     int selectedRow() const;
     void selectRow(int row);
     QList<int> setAllCheckStates(Qt::CheckState state);
