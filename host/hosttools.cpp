@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
 
@@ -36,6 +37,22 @@ std::map<int, py::object> pendingCallbacks;
 int lastCallbackId = 0;
 // The first exception that a callback raised, until the script collects it.
 std::optional<py::error_already_set> callbackError;
+
+// A QDialog holding only the Ok and Cancel button box that every dialog of
+// KelvaraWidgets has: what Qt itself keeps per dialog shown, measured beside
+// them.
+class PlainDialog : public QDialog
+{
+public:
+    PlainDialog()
+    {
+        setObjectName(QStringLiteral("PlainDialog"));
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        (new QVBoxLayout(this))->addWidget(buttons);
+    }
+};
 
 QWidget *findDialog(const std::string &name)
 {
@@ -139,6 +156,13 @@ QVariant fromPython(const py::handle &value)
 PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
 {
     module.doc() = "Acting as the user in kelvara-host: timers, buttons, keys, properties, pictures.";
+
+    py::class_<PlainDialog>(module, "PlainDialog", py::module_local(),
+                            "A plain QDialog with an Ok and a Cancel button, deleted with this object.")
+        .def(py::init<>())
+        .def("show", [](PlainDialog &dialog) { dialog.show(); }, "Show the dialog.")
+        .def("run", [](PlainDialog &dialog) { return dialog.exec() == QDialog::Accepted; },
+             "Run the dialog modally; True when Ok was pressed.");
 
     module.def("call_later", [](int milliseconds, py::object callback) {
         const int id = ++lastCallbackId;

@@ -3,8 +3,10 @@
 # harnesses of tests/fuzz with clang, ASan and UBSan into build-fuzz/, and runs
 # each for the given number of seconds (default: 15). Each starts from its
 # seeds in tests/fuzz/corpus_<name>/ and from what earlier runs in this build
-# dir found; an input that breaks something is saved as
-# build-fuzz/findings/<name>-crash-<hash> and fails the run.
+# dir found. An input that breaks something fails the run and is saved in
+# build-fuzz/findings/: as <name>-crash-<hash> when it crashed or broke an
+# invariant, <name>-leak-<hash> when it leaked memory, <name>-timeout-<hash>
+# when it hung, <name>-oom-<hash> when it ran out of memory.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds="${1:-15}"

@@ -3,7 +3,8 @@
 # is already there: Qt 6 development packages, an X server for the tests on
 # xcb, a CPython 3.13 with its headers, and the virtual environment .venv with
 # the Python build and test tools.
-# With --fuzz also clang with libFuzzer.
+# With --fuzz also clang with libFuzzer, and llvm-symbolizer for the stack
+# traces of its findings.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 venv="$root/.venv"
@@ -17,6 +18,7 @@ apt_packages=(
 )
 if [ "${1:-}" = --fuzz ]; then
     apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer
+    apt_packages+=(llvm)                        # /usr/bin/llvm-symbolizer, of clang's version: names and lines in traces
 fi
 
 missing=()
