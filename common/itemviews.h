@@ -2,7 +2,6 @@
 
 #include <QAbstractItemModel>
 #include <QSignalBlocker>
-#include <QString>
 
 #include <utility>
 
@@ -21,10 +20,4 @@ void changeCheckStatesAtOnce(QAbstractItemModel *model, Change change)
     }
     if (changed.first.isValid())
         Q_EMIT model->dataChanged(changed.first, changed.second, {Qt::CheckStateRole});
-}
-
-// Item views break a text into lines at these two characters only.
-inline bool isOneLine(const QString &text)
-{
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar::LineSeparator);
 }

@@ -24,6 +24,12 @@ bool isLibrary(const QTreeWidgetItem *item, int column)
     return item->data(column, Qt::UserRole).toString() == libraryMarker();
 }
 
+// Item views break a text into lines at these two characters only.
+bool isOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QChar::LineSeparator);
+}
+
 } // namespace
 
 KelvaraSelection::KelvaraSelection(QWidget *parent)
