@@ -239,6 +239,12 @@ void *operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// Qt allocates with this one too; memory from both goes to the delete below.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    return allocationsFail ? nullptr : std::malloc(size ? size : 1);
+}
+
 void operator delete(void *memory) noexcept
 {
     std::free(memory);
