@@ -74,6 +74,9 @@ def show_display(control_dir: str) -> dict:
 if __name__ == "__main__":
     import kelvarahost
 
+    # Keys that xdotool sends together arrive within the type-ahead interval
+    # however busy the machine; nothing typed later belongs to the same name.
+    kelvarahost.set_keyboard_input_interval(60000)
     show = {"progress": show_progress, "selection": show_selection, "display": show_display}
     dialog, control_dir = sys.argv[1:3]
     print(json.dumps(show[dialog](control_dir)), flush=True)
