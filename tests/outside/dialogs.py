@@ -24,8 +24,6 @@ LAST_MESSAGE = "Waiting for Cancel"
 
 
 def show_progress(control_dir: str) -> dict:
-    from KelvaraWidgets import ProgressDialog
-
     progress = ProgressDialog()
     progress.show()
     deadline = time.monotonic() + GIVE_UP_S
@@ -53,8 +51,6 @@ def run_modal(dialog, name: str) -> bool:
 
 
 def show_selection(control_dir: str) -> dict:
-    from KelvaraWidgets import KelvaraSelection
-
     selection = KelvaraSelection()
     selection.setAvailableItems(LIBRARIES)
     accepted = run_modal(selection, "KelvaraSelection")
@@ -62,8 +58,6 @@ def show_selection(control_dir: str) -> dict:
 
 
 def show_display(control_dir: str) -> dict:
-    from KelvaraWidgets import KelvaraDisplay
-
     display = KelvaraDisplay()
     display.setDisplayData(json.dumps({name: {"selected": False} for name in ASSAYS}))
     accepted = run_modal(display, "KelvaraDisplay")
@@ -72,7 +66,9 @@ def show_display(control_dir: str) -> dict:
 
 
 if __name__ == "__main__":
+    # Only here: check_outside.py imports this file, under the system python3, for its data.
     import kelvarahost
+    from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
 
     # Keys that xdotool sends together arrive within the type-ahead interval
     # however busy the machine; nothing typed later belongs to the same name.
