@@ -291,6 +291,10 @@ PYBIND11_EMBEDDED_MODULE(kelvarahost, module)
     module.def("platform", [] { return QGuiApplication::platformName().toStdString(); },
                "The Qt platform plugin in use (\"offscreen\", \"xcb\", ...).");
 
+    module.def("set_keyboard_input_interval", [](int milliseconds) {
+        QApplication::setKeyboardInputInterval(milliseconds);
+    }, py::arg("milliseconds"), "Set how long the item views take keys as one typed name.");
+
     // Drop the callbacks while the interpreter can still release them.
     py::module_::import("atexit").attr("register")(py::cpp_function([] {
         pendingCallbacks.clear();

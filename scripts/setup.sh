@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian 12/13 machine, skipping what
 # is already there: Qt 6 development packages, an X server for the tests on
-# xcb, a CPython 3.13 with its headers, and the virtual environment .venv with
-# the Python build and test tools.
+# xcb, the clients of the tests from outside the process (a window manager, X
+# key input, an AT-SPI reader), a CPython 3.13 with its headers, and the
+# virtual environment .venv with the Python build and test tools.
 # With --fuzz also clang with libFuzzer, and llvm-symbolizer for the stack
 # traces of its findings.
 set -euo pipefail
@@ -15,6 +16,8 @@ apt_packages=(
     g++ make binutils                           # compiler, and nm for the export check
     fontconfig fonts-dejavu-core                # fonts for the offscreen platform
     xvfb qt6-qpa-plugins                        # an X server, and Qt's platform plugins (xcb)
+    openbox xdotool x11-utils                   # tests/outside: a window manager, real keys, xprop for frames,
+    at-spi2-core python3-pyatspi dbus           # and what a screen reader reads, in a D-Bus session
 )
 if [ "${1:-}" = --fuzz ]; then
     apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer

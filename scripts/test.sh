@@ -3,7 +3,9 @@
 # suites through CTest, each fuzzer for a short while, then the Python suites
 # through pytest inside the host stand-in. The native and Python suites run on
 # xcb under a private Xvfb and then on the platform that QT_QPA_PLATFORM names
-# (offscreen when unset). Arguments go to pytest.
+# (offscreen when unset). Last, a short pass meets the dialogs from outside the
+# process: openbox, real keys through the X server and an AT-SPI reader. Arguments
+# go to pytest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${KELVARA_BUILD_DIR:-$root/build}"
@@ -16,4 +18,17 @@ bash "$root/scripts/fuzz.sh" || status=$?
 cd "$root"
 on_both_platforms "$build/host/kelvara-host" -m pytest tests/python --hypothesis-profile=reproducible "$@" \
     || status=$?
+
+# The outside clients; scripts/setup.sh installs them.
+missing=()
+for command in openbox xdotool xprop dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+    command -v "$command" >/dev/null || missing+=("$command")
+done
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing+=("pyatspi of /usr/bin/python3")
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== outside clients: SKIPPED, missing ${missing[*]} (bash scripts/setup.sh installs them)"
+else
+    echo "== outside clients: openbox, xdotool and AT-SPI on private Xvfbs"
+    dbus-run-session -- /usr/bin/python3 tests/outside/check_outside.py "$build/host/kelvara-host" || status=$?
+fi
 exit $status
