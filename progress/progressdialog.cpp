@@ -18,6 +18,7 @@ ProgressDialog::ProgressDialog(QWidget *parent)
     , wasCancelled(false)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     formHeight = height();
     // The form keeps an Ok button wired to accept(); the user only ever sees Cancel.
     ui->buttonBox->button(QDialogButtonBox::Ok)->setVisible(false);
@@ -26,13 +27,6 @@ ProgressDialog::ProgressDialog(QWidget *parent)
 ProgressDialog::~ProgressDialog()
 {
     delete ui;
-}
-
-void ProgressDialog::setVisible(bool visible)
-{
-    if (visible)
-        fitIntoScreen(this);
-    QDialog::setVisible(visible);
 }
 
 void ProgressDialog::reject()
