@@ -33,10 +33,15 @@ QScreen *screenToShowOn(const QWidget *window)
     return window->screen();
 }
 
+bool placedByCompositor()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 QRect availableArea(const QScreen *screen)
 {
     QRect area = screen->availableGeometry();
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && area == screen->geometry())
+    if (placedByCompositor() && area == screen->geometry())
         area.setTop(area.top() + WaylandPanelHeight);
     return area;
 }
@@ -71,12 +76,10 @@ void fitInto(const QScreen *screen, QWidget *window)
         window->resize(fitted);
 }
 
-// Fits a shown window to the frame it got, then moves the frame into the
-// available area. Where the compositor places windows (Wayland), the move
-// does nothing and the size is what counts.
-void fitFramedWindow(QWidget *window)
+// Moves a shown window's frame into the available area. Where the compositor
+// places windows (Wayland), the move does nothing.
+void moveIntoArea(QWidget *window)
 {
-    fitInto(window->screen(), window);
     const QRect area = availableArea(window->screen());
     QRect frame = window->frameGeometry();
     if (area.contains(frame))
@@ -117,7 +120,8 @@ protected:
             // Not at the moves and resizes before: while the window manager
             // reparents the window, Qt can read a frame half made.
             awaitingFrame = false;
-            fitFramedWindow(dialog);
+            fitInto(dialog->screen(), dialog);
+            moveIntoArea(dialog);
         }
         return false;
     }
@@ -135,7 +139,17 @@ void keepOnScreen(QDialog *dialog)
     new ScreenKeeper(dialog);
 }
 
-QSize roomOnScreen(QWidget *window)
+void resizeWithinScreen(QWidget *window, const QSize &size)
 {
-    return roomOn(window->screen(), window);
+    QSize room = roomOn(window->screen(), window);
+    // A compositor that places windows itself keeps a window's top left
+    // where it is and tells no client where that is (Wayland): a shown
+    // window that grew could push its bottom off the output.
+    if (window->isVisible() && placedByCompositor())
+        room = room.boundedTo(window->size());
+    const QSize fitted = size.boundedTo(room).expandedTo(window->minimumSizeHint());
+    if (fitted != window->size())
+        window->resize(fitted);
+    if (window->isVisible())
+        moveIntoArea(window);
 }

@@ -14,6 +14,8 @@ class QWidget;
 // is fitted again and moved into the area.
 void keepOnScreen(QDialog *dialog);
 
-// The largest size a top-level window may take while its frame stays within
-// the available area of the screen it shows on.
-QSize roomOnScreen(QWidget *window);
+// Resizes a top-level window to `size`, or less where its screen leaves less
+// room, never below its least size; a shown window is then moved for its
+// frame to lie within the available area. On Wayland a shown window does not
+// grow: the compositor keeps its top left and tells no client where that is.
+void resizeWithinScreen(QWidget *window, const QSize &size);
