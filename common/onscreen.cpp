@@ -81,14 +81,17 @@ void fitInto(const QScreen *screen, QWidget *window)
 void moveIntoArea(QWidget *window)
 {
     const QRect area = availableArea(window->screen());
-    QRect frame = window->frameGeometry();
+    // The frame as the platform knows it now: QWidget::move() would place it
+    // by the frame the widget last heard of, which can be one half made.
+    const QMargins margins = window->windowHandle()->frameMargins();
+    QRect frame = window->geometry().marginsAdded(margins);
     if (area.contains(frame))
         return;
     frame.moveRight(qMin(frame.right(), area.right()));
     frame.moveLeft(qMax(frame.left(), area.left()));
     frame.moveBottom(qMin(frame.bottom(), area.bottom()));
     frame.moveTop(qMax(frame.top(), area.top()));
-    window->move(frame.topLeft());
+    window->setGeometry(frame.marginsRemoved(margins));
 }
 
 class ScreenKeeper : public QObject
