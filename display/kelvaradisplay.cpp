@@ -58,6 +58,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     , filterModel(new AssayFilterModel(this))
 {
     ui->setupUi(this);
+    keepOnScreen(this);
 
     ui->lineEditUncertainty->setValidator(new UncertaintyValidator(ui->lineEditUncertainty));
     // A stored display name must come back whole when the assay is saved.
@@ -87,13 +88,6 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
 KelvaraDisplay::~KelvaraDisplay()
 {
     delete ui;
-}
-
-void KelvaraDisplay::setVisible(bool visible)
-{
-    if (visible)
-        fitIntoScreen(this);
-    QDialog::setVisible(visible);
 }
 
 bool KelvaraDisplay::run()

@@ -32,9 +32,6 @@ public:
     explicit KelvaraDisplay(QWidget *parent = nullptr);
     ~KelvaraDisplay() override;
 
-    // Fits the dialog into its screen before it appears.
-    void setVisible(bool visible) override;
-
 public Q_SLOTS:
     bool run();
     void setDisplayData(const QByteArray &display_data);

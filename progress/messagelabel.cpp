@@ -1,6 +1,7 @@
 #include "messagelabel.h"
 
 #include <QPainter>
+#include <QStyle>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -46,8 +47,24 @@ void MessageLabel::paintEvent(QPaintEvent *event)
     const QSizeF size = layOut(layout, area.width());
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
-    // Centred vertically, as a QLabel places its text.
-    layout.draw(&painter, QPointF(area.left(), area.top() + qMax(0.0, (area.height() - size.height()) / 2)));
+    if (size.height() <= area.height()) {
+        // Centred vertically, as a QLabel places its text.
+        layout.draw(&painter, QPointF(area.left(), area.top() + (area.height() - size.height()) / 2));
+        return;
+    }
+    // Higher than the screen lets the dialog grow: the lines that fit, the
+    // last of them cut at the end.
+    int shown = 1;
+    while (shown < layout.lineCount() && layout.lineAt(shown).rect().bottom() <= area.height())
+        ++shown;
+    for (int line = 0; line < shown - 1; ++line)
+        layout.lineAt(line).draw(&painter, area.topLeft());
+    const QTextLine last = layout.lineAt(shown - 1);
+    QString rest = layout.text().mid(last.textStart());
+    rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+    painter.drawText(QRectF(area.left(), area.top() + last.y(), area.width(), last.height()),
+                     int(QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft)),
+                     fontMetrics().elidedText(rest, Qt::ElideRight, area.width()));
 }
 
 QSizeF MessageLabel::layOut(QTextLayout &layout, qreal width) const

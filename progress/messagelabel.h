@@ -8,6 +8,8 @@ class QTextLayout;
 // too long for a line, so that the label asks for height rather than width:
 // a QLabel wraps at word boundaries only and asks for the width of its
 // longest word, so a long path or URL would widen the dialog past the screen.
+// Lines beyond its height are left out and the last line shown is cut at the
+// end, for a message longer than the screen lets the dialog grow.
 class MessageLabel : public QLabel
 {
 public:

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QLayout>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace {
 // Beyond this many UTF-16 code units the dot trail starts over.
@@ -18,21 +19,23 @@ ProgressDialog::ProgressDialog(QWidget *parent)
     , wasCancelled(false)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     formHeight = height();
-    // The form keeps an Ok button wired to accept(); the user only ever sees Cancel.
+    // The form keeps an Ok button wired to accept(); the user only ever sees
+    // Cancel. Left to itself, QDialog would give the focus to the default
+    // button, the hidden Ok, and a screen reader would announce it.
     ui->buttonBox->button(QDialogButtonBox::Ok)->setVisible(false);
+    QPushButton *cancel = ui->buttonBox->button(QDialogButtonBox::Cancel);
+    cancel->setDefault(true);
+    cancel->setFocus();
+    // The label's name stays the message while dots come and go: QLabel
+    // tells assistive technology of each new text only while it has none.
+    ui->label->setAccessibleName(ui->label->text());
 }
 
 ProgressDialog::~ProgressDialog()
 {
     delete ui;
-}
-
-void ProgressDialog::setVisible(bool visible)
-{
-    if (visible)
-        fitIntoScreen(this);
-    QDialog::setVisible(visible);
 }
 
 void ProgressDialog::reject()
@@ -49,6 +52,7 @@ bool ProgressDialog::cancelled() const
 void ProgressDialog::setMessage(const QString &message)
 {
     ui->label->setText(message);
+    ui->label->setAccessibleName(message);
     lastMessage = message;
     fitHeightToMessage();
 }
@@ -67,8 +71,17 @@ void ProgressDialog::tick()
 void ProgressDialog::fitHeightToMessage()
 {
     // The message wraps within the dialog's width, so it only ever changes
-    // the height: as many lines as it takes, the form's height for a short one.
-    const int height = qMax(formHeight, layout()->totalHeightForWidth(width()));
-    if (height != this->height())
-        resize(width(), height);
+    // the height: as many lines as it takes, the form's height for a short
+    // one, and no more than the screen holds, so that Cancel stays on it.
+    const int wanted = layout()->totalHeightForWidth(width());
+    const int needed = qMax(formHeight, wanted);
+    if (needed != height())
+        resizeWithinScreen(this, QSize(width(), needed));
+    // The label cuts what does not fit; the tool tip and the description
+    // keep the whole message readable.
+    const QString whole = wanted > height() ? lastMessage : QString();
+    if (ui->label->accessibleDescription() != whole) {
+        ui->label->setAccessibleDescription(whole);
+        ui->label->setToolTip(whole.isEmpty() ? whole : Qt::convertFromPlainText(whole, Qt::WhiteSpaceNormal));
+    }
 }

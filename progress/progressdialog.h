@@ -19,9 +19,6 @@ public:
     explicit ProgressDialog(QWidget *parent = nullptr);
     ~ProgressDialog() override;
 
-    // Fits the dialog into its screen before it appears.
-    void setVisible(bool visible) override;
-
 public Q_SLOTS:
     // Every way of dismissing the dialog (Cancel, Escape, the close button,
     // a direct call) ends up here, so this is where the cancel is recorded.

@@ -38,6 +38,7 @@ KelvaraSelection::KelvaraSelection(QWidget *parent)
     , inCheckUpdate(false)
 {
     ui->setupUi(this);
+    keepOnScreen(this);
     ui->treeWidget->setItemDelegate(new ElidedTextToolTipDelegate(ui->treeWidget));
     // While every name is one line, every row is one line of text beside a
     // check box, all of the same height, and the tree need not measure each
@@ -51,13 +52,6 @@ KelvaraSelection::KelvaraSelection(QWidget *parent)
 KelvaraSelection::~KelvaraSelection()
 {
     delete ui;
-}
-
-void KelvaraSelection::setVisible(bool visible)
-{
-    if (visible)
-        fitIntoScreen(this);
-    QDialog::setVisible(visible);
 }
 
 bool KelvaraSelection::run()

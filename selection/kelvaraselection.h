@@ -26,9 +26,6 @@ public:
     explicit KelvaraSelection(QWidget *parent = nullptr);
     ~KelvaraSelection() override;
 
-    // Fits the dialog into its screen before it appears.
-    void setVisible(bool visible) override;
-
 public Q_SLOTS:
     bool run();
     // Appends one expanded, unchecked group per key (in the map's order) with

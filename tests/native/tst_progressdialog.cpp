@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QMetaMethod>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -25,6 +27,8 @@ private Q_SLOTS:
     void shouldCycleDotTrail();
     void shouldRestartTrailOnNewMessage();
     void shouldWrapLongMessageWithinFormWidth();
+    void shouldKeepCancelOnScreen_data();
+    void shouldKeepCancelOnScreen();
     void shouldCancelOnEveryRejectPath_data();
     void shouldCancelOnEveryRejectPath();
     void shouldDeliverCancelClickDuringTick();
@@ -163,6 +167,8 @@ void tst_ProgressDialog::shouldRestartTrailOnNewMessage()
     for (int i = 0; i < 5; ++i)
         dialog.tick();
     QCOMPARE(label(dialog)->text(), QStringLiteral("first....."));
+    // Screen readers hear the message, not each dot.
+    QCOMPARE(label(dialog)->accessibleName(), QStringLiteral("first"));
     dialog.setMessage(QStringLiteral("second"));
     QCOMPARE(label(dialog)->text(), QStringLiteral("second"));
     dialog.tick();
@@ -179,22 +185,64 @@ void tst_ProgressDialog::shouldWrapLongMessageWithinFormWidth()
     dialog.show();
     const QSize formSize = dialog.size();
     // The long word cannot wrap at a word boundary.
-    dialog.setMessage(QStringLiteral("Reading ") + QString(300, QLatin1Char('x')) + QStringLiteral(" from the server"));
+    const QString message = QStringLiteral("Reading ") + QString(300, QLatin1Char('x')) + QStringLiteral(" from the server");
+    dialog.setMessage(message);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCOMPARE(dialog.width(), formSize.width());
     QVERIFY(label(dialog)->height() >= label(dialog)->heightForWidth(label(dialog)->width()));
+    // Cut anywhere, the message takes at least as many full lines as its width fills.
+    const QFontMetrics metrics = label(dialog)->fontMetrics();
+    QVERIFY(label(dialog)->height()
+            >= metrics.horizontalAdvance(message) / label(dialog)->contentsRect().width() * metrics.height());
     dialog.setMessage(QStringLiteral("Done"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCOMPARE(dialog.size(), formSize);
 }
 
-enum class RejectPath { CancelButton, EscapeKey, CloseWindow, DirectCall };
+enum class TooLarge { Form, MessageBeforeShow, MessageWhileShown };
+Q_DECLARE_METATYPE(TooLarge)
+
+void tst_ProgressDialog::shouldKeepCancelOnScreen_data()
+{
+    QTest::addColumn<TooLarge>("tooLarge");
+    QTest::newRow("form larger than the screen") << TooLarge::Form;
+    QTest::newRow("long message, then show") << TooLarge::MessageBeforeShow;
+    QTest::newRow("long message while shown") << TooLarge::MessageWhileShown;
+}
+
+void tst_ProgressDialog::shouldKeepCancelOnScreen()
+{
+    QFETCH(TooLarge, tooLarge);
+    // Looks like markup, and is read as it stands.
+    const QString message = QStringLiteral("<b>x</b> ").repeated(600);
+    ProgressDialog dialog;
+    const QRect available = dialog.screen()->availableGeometry();
+    if (tooLarge == TooLarge::Form)
+        dialog.resize(available.size() + QSize(0, 200));
+    if (tooLarge == TooLarge::MessageBeforeShow)
+        dialog.setMessage(message);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (tooLarge == TooLarge::MessageWhileShown)
+        dialog.setMessage(message);
+    // Cancel with it.
+    QVERIFY(available.contains(dialog.frameGeometry()));
+    if (tooLarge == TooLarge::Form)
+        return;
+    QCOMPARE(label(dialog)->accessibleDescription(), message);
+    QTextDocument toolTip;
+    toolTip.setHtml(label(dialog)->toolTip());
+    QCOMPARE(toolTip.toPlainText().replace(QChar::Nbsp, QLatin1Char(' ')), message);
+}
+
+enum class RejectPath { CancelButton, SpaceOnFocus, EscapeKey, CloseWindow, DirectCall };
 Q_DECLARE_METATYPE(RejectPath)
 
 void tst_ProgressDialog::shouldCancelOnEveryRejectPath_data()
 {
     QTest::addColumn<RejectPath>("path");
     QTest::newRow("Cancel button") << RejectPath::CancelButton;
+    QTest::newRow("Space on the focused Cancel") << RejectPath::SpaceOnFocus;
     QTest::newRow("Escape key") << RejectPath::EscapeKey;
     QTest::newRow("window close") << RejectPath::CloseWindow;
     QTest::newRow("reject()") << RejectPath::DirectCall;
@@ -211,6 +259,12 @@ void tst_ProgressDialog::shouldCancelOnEveryRejectPath()
     switch (path) {
     case RejectPath::CancelButton:
         QTest::mouseClick(buttonBox(dialog)->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        break;
+    case RejectPath::SpaceOnFocus:
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), buttonBox(dialog)->button(QDialogButtonBox::Cancel));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         break;
     case RejectPath::EscapeKey:
         QTest::keyClick(&dialog, Qt::Key_Escape);
