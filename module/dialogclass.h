@@ -20,8 +20,9 @@ namespace kelvara {
 namespace py = pybind11;
 
 // Refuses, with RuntimeError, a call when there is no QApplication or when
-// the caller is not on the QApplication's thread. Qt itself would abort the
-// process instead.
+// the caller is not on the QApplication's thread. Without a QApplication Qt
+// itself would abort the process; from another thread it has only a
+// Q_ASSERT_X, compiled out of release builds: undefined behaviour.
 void requireGuiThread();
 
 // The constructors' call guard.
@@ -92,6 +93,8 @@ auto checkedCall(Function function)
 // method binding that runs only on a fully constructed dialog on the GUI
 // thread. Dialog defaults to the class that declares the member; a member
 // inherited from Qt names it: checked<ProgressDialog>(&QWidget::show).
+// pybind11's call_guard, enough for the constructors, never sees self: with
+// it alone a method of cls.__new__(cls) ran on uninitialised memory.
 template <class Dialog = void, class Class, class Return, class... Args>
 auto checked(Return (Class::*member)(Args...))
 {

@@ -35,6 +35,8 @@ std::optional<std::string> toText(py::handle value)
 
 // A sequence other than str and bytes, whose len() matches the items that
 // iterating it yields; a lying len() is never used to size anything.
+// pybind11's own conversion (stl.h) reads len() items and silently drops the
+// rest of a sequence whose len() is too small.
 std::optional<std::vector<std::string>> toNames(py::handle value)
 {
     PyObject *sequence = value.ptr();
