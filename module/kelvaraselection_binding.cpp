@@ -131,10 +131,10 @@ std::string aggregationMode(KelvaraSelection &dialog)
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", checked(&runNotNested<KelvaraSelection>))
-        .def("setAvailableItems", checked(&setAvailableItems))
-        .def("selectedItems", checked(&selectedItems))
-        .def("aggregationMode", checked(&aggregationMode));
+    cls.def("run", guardedMethod(&runNotNested<KelvaraSelection>))
+        .def("setAvailableItems", guardedMethod(&setAvailableItems))
+        .def("selectedItems", guardedMethod(&selectedItems))
+        .def("aggregationMode", guardedMethod(&aggregationMode));
     addDeleteNotice(cls);
 }
 
