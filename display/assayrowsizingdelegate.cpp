@@ -1,4 +1,4 @@
-#include "assayitemdelegate.h"
+#include "assayrowsizingdelegate.h"
 
 #include "namechanges.h"
 
@@ -17,7 +17,7 @@ constexpr int measuredCandidates = 16;
 
 } // namespace
 
-AssayItemDelegate::AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *view)
+AssayRowSizingDelegate::AssayRowSizingDelegate(const QAbstractProxyModel *rows, QWidget *view)
     : QStyledItemDelegate(view)
     , rows(rows)
     , characters(view->font())
@@ -28,14 +28,14 @@ AssayItemDelegate::AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *v
         measureNames();
         forgetShownRows();
     });
-    connect(rows, &QAbstractItemModel::modelReset, this, &AssayItemDelegate::forgetShownRows);
-    connect(rows, &QAbstractItemModel::layoutChanged, this, &AssayItemDelegate::forgetShownRows);
-    connect(rows, &QAbstractItemModel::rowsInserted, this, &AssayItemDelegate::forgetShownRows);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, &AssayItemDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::modelReset, this, &AssayRowSizingDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, &AssayRowSizingDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &AssayRowSizingDelegate::forgetShownRows);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &AssayRowSizingDelegate::forgetShownRows);
     measureNames();
 }
 
-QSize AssayItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+QSize AssayRowSizingDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     if (index.model() != rows)
         return QStyledItemDelegate::sizeHint(option, index);
@@ -64,7 +64,7 @@ QSize AssayItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QMod
     return {widestShown, *height};
 }
 
-void AssayItemDelegate::measureNames() const
+void AssayRowSizingDelegate::measureNames() const
 {
     const QAbstractItemModel *names = rows->sourceModel();
     const int count = names->columnCount() > 0 ? names->rowCount() : 0;
@@ -86,13 +86,13 @@ void AssayItemDelegate::measureNames() const
     commonTextHeight = oneHeight && count > 0 ? textHeights.first() : -1;
 }
 
-void AssayItemDelegate::forgetShownRows() const
+void AssayRowSizingDelegate::forgetShownRows() const
 {
     widestShown = -1;
     shownTextHeights.clear();
 }
 
-int AssayItemDelegate::widestShownRow(const QStyleOptionViewItem &option) const
+int AssayRowSizingDelegate::widestShownRow(const QStyleOptionViewItem &option) const
 {
     // The shown rows that look widest are laid out whole, the others go by
     // the widest estimate among them.
@@ -112,7 +112,7 @@ int AssayItemDelegate::widestShownRow(const QStyleOptionViewItem &option) const
     return width;
 }
 
-int AssayItemDelegate::widthBesideText(const QStyleOptionViewItem &option, const QModelIndex &index) const
+int AssayRowSizingDelegate::widthBesideText(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem blank = option;
     initStyleOption(&blank, index);

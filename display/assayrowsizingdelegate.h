@@ -19,13 +19,13 @@ class QAbstractProxyModel;
 // shaping widens a name; no name has been found that this cuts. Each row is
 // as tall as the style makes a row with its lines of text in the fonts that
 // its characters are drawn in.
-class AssayItemDelegate : public QStyledItemDelegate
+class AssayRowSizingDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 
 public:
     // rows: the view's model; the names are the display texts of its source.
-    AssayItemDelegate(const QAbstractProxyModel *rows, QWidget *view);
+    AssayRowSizingDelegate(const QAbstractProxyModel *rows, QWidget *view);
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
