@@ -2,7 +2,7 @@
 #include "ui_kelvaradisplay.h"
 
 #include "assayfiltermodel.h"
-#include "assayitemdelegate.h"
+#include "assayrowsizingdelegate.h"
 #include "assaysettings.h"
 #include "itemviews.h"
 #include "onscreen.h"
@@ -70,7 +70,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     ui->assayNameLabel->setMinimumWidth(1);
 
     filterModel->setSourceModel(assayModel);
-    ui->listView->setItemDelegate(new AssayItemDelegate(filterModel, ui->listView));
+    ui->listView->setItemDelegate(new AssayRowSizingDelegate(filterModel, ui->listView));
     connect(assayModel, &QStandardItemModel::itemChanged, this, &KelvaraDisplay::selectOnCheck);
     connect(ui->lineEditSearch, &QLineEdit::textChanged, this, &KelvaraDisplay::applySearch);
     // Return in the search field goes on to the list instead of pressing Ok.

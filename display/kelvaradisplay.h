@@ -65,8 +65,9 @@ private:
     void goToList();
 
     Ui::KelvaraDisplay *ui;
-    // Assay name to its record: as parsed, until the assay is saved or Select
-    // all passes it (see savedInPassing).
+    // Assay name to its record: as parsed, until the details save the assay.
+    // Select all never writes here; the rows it passes are flagged in
+    // savedInPassing and reshaped when written (displayData()).
     QVariantMap displayDataMap;
     // The assay the details belong to. The empty name is a valid assay name,
     // so "none" has to be told apart from it.

@@ -20,8 +20,9 @@ namespace kelvara {
 namespace py = pybind11;
 
 // Refuses, with RuntimeError, a call when there is no QApplication or when
-// the caller is not on the QApplication's thread. Qt itself would abort the
-// process instead.
+// the caller is not on the QApplication's thread. Without a QApplication Qt
+// itself would abort the process; from another thread it has only a
+// Q_ASSERT_X, compiled out of release builds: undefined behaviour.
 void requireGuiThread();
 
 // The constructors' call guard.
@@ -80,7 +81,7 @@ Dialog &constructed(Dialog &dialog)
 }
 
 template <class Dialog, class Return, class... Args, class Function>
-auto checkedCall(Function function)
+auto guardedCall(Function function)
 {
     return [function](Dialog &dialog, Args... args) -> Return {
         requireGuiThread();
@@ -91,23 +92,25 @@ auto checkedCall(Function function)
 // Turns a member function, or an adapter taking the dialog first, into a
 // method binding that runs only on a fully constructed dialog on the GUI
 // thread. Dialog defaults to the class that declares the member; a member
-// inherited from Qt names it: checked<ProgressDialog>(&QWidget::show).
+// inherited from Qt names it: guardedMethod<ProgressDialog>(&QWidget::show).
+// pybind11's call_guard, enough for the constructors, never sees self: with
+// it alone a method of cls.__new__(cls) ran on uninitialised memory.
 template <class Dialog = void, class Class, class Return, class... Args>
-auto checked(Return (Class::*member)(Args...))
+auto guardedMethod(Return (Class::*member)(Args...))
 {
-    return checkedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
+    return guardedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
 }
 
 template <class Dialog = void, class Class, class Return, class... Args>
-auto checked(Return (Class::*member)(Args...) const)
+auto guardedMethod(Return (Class::*member)(Args...) const)
 {
-    return checkedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
+    return guardedCall<std::conditional_t<std::is_void_v<Dialog>, Class, Dialog>, Return, Args...>(member);
 }
 
 template <class Dialog, class Return, class... Args>
-auto checked(Return (*adapter)(Dialog &, Args...))
+auto guardedMethod(Return (*adapter)(Dialog &, Args...))
 {
-    return checkedCall<Dialog, Return, Args...>(adapter);
+    return guardedCall<Dialog, Return, Args...>(adapter);
 }
 
 // Marks a dialog as running its modal loop for as long as it lives; refuses,

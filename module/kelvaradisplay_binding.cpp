@@ -24,9 +24,9 @@ std::string displayData(KelvaraDisplay &dialog)
 void registerKelvaraDisplay(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraDisplay>(module, "KelvaraDisplay");
-    cls.def("run", checked(&runNotNested<KelvaraDisplay>))
-        .def("setDisplayData", checked(&setDisplayData))
-        .def("displayData", checked(&displayData));
+    cls.def("run", guardedMethod(&runNotNested<KelvaraDisplay>))
+        .def("setDisplayData", guardedMethod(&setDisplayData))
+        .def("displayData", guardedMethod(&displayData));
     addDeleteNotice(cls);
 }
 

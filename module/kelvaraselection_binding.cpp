@@ -35,6 +35,8 @@ std::optional<std::string> toText(py::handle value)
 
 // A sequence other than str and bytes, whose len() matches the items that
 // iterating it yields; a lying len() is never used to size anything.
+// pybind11's own conversion (stl.h) reads len() items and silently drops the
+// rest of a sequence whose len() is too small.
 std::optional<std::vector<std::string>> toNames(py::handle value)
 {
     PyObject *sequence = value.ptr();
@@ -129,10 +131,10 @@ std::string aggregationMode(KelvaraSelection &dialog)
 void registerKelvaraSelection(py::module_ &module)
 {
     auto cls = defineDialogClass<KelvaraSelection>(module, "KelvaraSelection");
-    cls.def("run", checked(&runNotNested<KelvaraSelection>))
-        .def("setAvailableItems", checked(&setAvailableItems))
-        .def("selectedItems", checked(&selectedItems))
-        .def("aggregationMode", checked(&aggregationMode));
+    cls.def("run", guardedMethod(&runNotNested<KelvaraSelection>))
+        .def("setAvailableItems", guardedMethod(&setAvailableItems))
+        .def("selectedItems", guardedMethod(&selectedItems))
+        .def("aggregationMode", guardedMethod(&aggregationMode));
     addDeleteNotice(cls);
 }
 

@@ -6,9 +6,10 @@
 // pybind11 sets up its state raises ImportError instead of aborting the
 // process (PYBIND11_MODULE calls it outside its try block), and so that a
 // failed import can be retried. On an upgrade, re-check it against the new
-// PYBIND11_MODULE (pybind11 3 makes it multi-phase), that get_internals()
-// still keeps the thread state in internals.tstate, and that a class whose
-// Python type is freed leaves pybind11's registry; then move this fence on.
+// PYBIND11_MODULE (pybind11 3 makes it multi-phase, yet a legacy
+// sub-interpreter still imported the module), that get_internals() still
+// keeps the thread state in internals.tstate, and that a class whose Python
+// type is freed leaves pybind11's registry; then move this fence on.
 static_assert(PYBIND11_VERSION_MAJOR == 2 && PYBIND11_VERSION_MINOR == 13,
               "module.cpp writes out the module entry of pybind11 2.13: re-check it");
 

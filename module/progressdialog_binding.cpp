@@ -24,15 +24,15 @@ void registerProgressDialog(py::module_ &module)
 {
     auto cls = defineDialogClass<ProgressDialog>(module, "ProgressDialog");
     // reject() is virtual: the call runs the override, as a click on Cancel does.
-    cls.def("reject", checked(&ProgressDialog::reject))
-        .def("cancelled", checked(&ProgressDialog::cancelled))
-        .def("setMessage", checked(&setMessage))
-        .def("tick", checked(&ProgressDialog::tick))
-        .def("setWindowTitle", checked(&setWindowTitle))
-        .def_property("modal", checked<ProgressDialog>(&QWidget::isModal),
-                      checked<ProgressDialog>(&QDialog::setModal))
-        .def("show", checked<ProgressDialog>(&QWidget::show))
-        .def("hide", checked<ProgressDialog>(&QWidget::hide));
+    cls.def("reject", guardedMethod(&ProgressDialog::reject))
+        .def("cancelled", guardedMethod(&ProgressDialog::cancelled))
+        .def("setMessage", guardedMethod(&setMessage))
+        .def("tick", guardedMethod(&ProgressDialog::tick))
+        .def("setWindowTitle", guardedMethod(&setWindowTitle))
+        .def_property("modal", guardedMethod<ProgressDialog>(&QWidget::isModal),
+                      guardedMethod<ProgressDialog>(&QDialog::setModal))
+        .def("show", guardedMethod<ProgressDialog>(&QWidget::show))
+        .def("hide", guardedMethod<ProgressDialog>(&QWidget::hide));
     addDeleteNotice(cls);
 }
 

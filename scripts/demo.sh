@@ -10,5 +10,8 @@ bash "$root/scripts/build.sh"
 if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=offscreen
 fi
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
-exec "$build/host/kelvara-host" "$root/examples/demo.py" "${1:-$root/demo-output}"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$(mktemp -d)
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+"$build/host/kelvara-host" "$root/examples/demo.py" "${1:-$root/demo-output}"

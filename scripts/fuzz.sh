@@ -23,7 +23,10 @@ build="$root/build-fuzz"
 "$venv/bin/cmake" --build "$build" --parallel --target fuzz_display fuzz_selection
 
 export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$(mktemp -d)
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp"
 mkdir -p "$build/findings"
 status=0

@@ -1,12 +1,26 @@
 # Sourced by the test scripts. on_both_platforms runs a test command on Qt's
 # xcb platform under a private Xvfb, then on the platform that
 # QT_QPA_PLATFORM names (offscreen when unset), so that the second run's output
-# comes last; it fails if either run fails. The X server goes when the script
-# that sourced this exits.
+# comes last; it fails if either run fails. The X server, and the runtime
+# folder made for Qt when none is set, go when the script that sourced this exits.
 
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+made_runtime_dir=
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    made_runtime_dir=$(mktemp -d)
+    export XDG_RUNTIME_DIR="$made_runtime_dir"
+fi
+platforms_shell=$BASHPID
+xvfb_pid=
 xvfb_display=
+
+leave_nothing_behind() {
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    # The runtime folder only from the shell that made it, not from a
+    # subshell (a pipeline) that started the X server.
+    [ -z "$made_runtime_dir" ] || [ "$BASHPID" != "$platforms_shell" ] || rm -rf "$made_runtime_dir"
+}
+trap leave_nothing_behind EXIT
 
 start_xvfb() {
     local ready
@@ -15,7 +29,8 @@ start_xvfb() {
     # descriptor 3 once it accepts clients.
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" 2>"$ready.log" &
     xvfb_pid=$!
-    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+    # Again, for a subshell, which starts without the trap.
+    trap leave_nothing_behind EXIT
     until grep -q '^[0-9][0-9]*$' "$ready"; do
         if ! kill -0 "$xvfb_pid" 2>/dev/null; then
             echo "Xvfb did not start:" >&2

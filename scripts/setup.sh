@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the project needs on a fresh Debian 12/13 machine, skipping what
-# is already there: Qt 6 development packages, an X server for the tests on
-# xcb, the clients of the tests from outside the process (a window manager, X
-# key input, an AT-SPI reader), a CPython 3.13 with its headers, and the
-# virtual environment .venv with the Python build and test tools.
+# Installs what the project needs on a fresh Debian 13 or sid machine, skipping
+# what is already there: Qt 6 development packages, an X server for the tests
+# on xcb, the clients of the tests from outside the process (a window manager,
+# X key input, an AT-SPI reader), a CPython 3.13 with its headers, and the
+# virtual environment .venv with the Python build and test tools. Debian 12 has
+# no python3.13: there a CPython 3.13 with headers must be installed first
+# (pyenv's), or this says so and stops.
 # With --fuzz also clang with libFuzzer, and llvm-symbolizer for the stack
 # traces of its findings.
 set -euo pipefail
@@ -29,40 +31,42 @@ for pkg in "${apt_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
 done
 
+# A CPython 3.13 with its headers and venv support: pyenv's newest, else the
+# python3.13 on PATH (Debian 13's with python3.13-dev and python3.13-venv).
 find_python313() {
     local pyenv_root candidate
-    if command -v pyenv >/dev/null 2>&1; then
-        pyenv_root=$(pyenv root)
-        for candidate in $(ls -d "$pyenv_root"/versions/3.13.* 2>/dev/null | sort -V -r); do
-            if [ -x "$candidate/bin/python3.13" ] && [ -f "$candidate/include/python3.13/Python.h" ]; then
-                echo "$candidate/bin/python3.13"
-                return
-            fi
-        done
-    fi
-    if [ -x /usr/bin/python3.13 ]; then
-        echo /usr/bin/python3.13
-    fi
+    pyenv_root=$(pyenv root 2>/dev/null || echo "${PYENV_ROOT:-${HOME:-}/.pyenv}")
+    for candidate in $(ls -d "$pyenv_root"/versions/3.13.*/bin/python3.13 2>/dev/null | sort -V -r) \
+                     $(command -v python3.13); do
+        if "$candidate" -c 'import ensurepip, os, sysconfig
+os.stat(os.path.join(sysconfig.get_path("include"), "Python.h"))' 2>/dev/null; then
+            echo "$candidate"
+            return
+        fi
+    done
 }
 
 python=$(find_python313)
-if [ -z "$python" ] || [ "$python" = /usr/bin/python3.13 ]; then
-    # No pyenv build of 3.13: use Debian's, with its headers and venv support.
-    for pkg in python3.13-dev python3.13-venv; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
-    done
+if [ -z "$python" ]; then
+    missing+=(python3.13-dev python3.13-venv)
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing Debian packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
+    # Debian 12 has no python3.13: say so before apt would fail on it.
+    if [ -z "$python" ] && ! grep -q 'Candidate: [^(]' <<<"$(apt-cache policy python3.13-dev)"; then
+        echo "setup: no CPython 3.13 with headers here, and apt has none (Debian 12 has no python3.13):" \
+             "install one, e.g. 'pyenv install 3.13' (see README), then run this again" >&2
+        exit 1
+    fi
+    echo "setup: installing Debian packages: ${missing[*]}"
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 [ -n "$python" ] || python=$(find_python313)
 if [ -z "$python" ]; then
-    echo "setup: no CPython 3.13 found (neither pyenv's nor Debian's python3.13)" >&2
+    echo "setup: python3.13-dev and python3.13-venv are installed, yet no python3.13 with headers was found" >&2
     exit 1
 fi
 

@@ -1067,6 +1067,14 @@ void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName_data()
     QTest::newRow("marks without glyphs") << amongOthers(u"a"_s + QString(150, QChar(0x0941))) << QString();
     QTest::newRow("right to left, another font") << amongOthers(u"a "_s + QString(60, QChar(0x0710))) << QString();
     QTest::newRow("narrow letters") << amongOthers(u"ij"_s.repeated(120)) << QString();
+    QTest::newRow("runs of combining marks") << amongOthers((u"W"_s + QString(6, QChar(0x0301))).repeated(70))
+                                             << QString();
+    QTest::newRow("viramas") << amongOthers(u"\u0915\u094D\u0937 "_s.repeated(60)) << QString();
+    QTest::newRow("zero-width joiners") << amongOthers(u"\u0915\u094D\u200D\u0937W\u200D"_s.repeated(50)) << QString();
+    QTest::newRow("Syriac, then digits") << amongOthers(u"\u0710\u0711 0123456789"_s.repeated(12)) << QString();
+    QTest::newRow("tabs in right to left text") << amongOthers(u"\u05D0\u05D1\t\u0710\t"_s.repeated(12)) << QString();
+    QTest::newRow("right to left runs, another font")
+        << amongOthers((u"WW "_s + QString(6, QChar(0x0710)) + u" "_s).repeated(12)) << QString();
 }
 
 void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName()

@@ -6,6 +6,7 @@ import pytest
 
 import kelvarahost
 from KelvaraWidgets import KelvaraDisplay
+from userrun import run_with_user
 
 NAME = "KelvaraDisplay"
 EMPTY_OBJECT = "{\n}\n"
@@ -80,14 +81,13 @@ def test_run_reports_ok_and_saves_only_then(finish, accepted):
     dialog = KelvaraDisplay()
     dialog.setDisplayData(json.dumps(ASSAYS))
 
-    def user():
-        assert kelvarahost.find_dialog(NAME)["visible"] is True
-        kelvarahost.set_child_property(NAME, "lineEditDisplayName", "text", "edited")
-        finish()
-
-    kelvarahost.call_later(0, user)
-    result = dialog.run()
-    kelvarahost.raise_pending_error()
+    result, shown = run_with_user(
+        dialog,
+        lambda: kelvarahost.find_dialog(NAME)["visible"],
+        lambda: kelvarahost.set_child_property(NAME, "lineEditDisplayName", "text", "edited"),
+        finish,
+    )
+    assert shown[0] is True
     assert result is accepted
     assert kelvarahost.find_dialog(NAME)["visible"] is False
     alias = json.loads(dialog.displayData())["Größe µ"]["alias"]

@@ -6,6 +6,7 @@ import pytest
 
 import kelvarahost
 from KelvaraWidgets import KelvaraDisplay, KelvaraSelection
+from userrun import run_with_user
 
 EMPTY_OBJECT = "{\n}\n"
 LONG_NAME = "Very long assay name " * 5000  # 105,000 characters
@@ -63,14 +64,14 @@ def test_million_empty_groups():
     dialog = KelvaraSelection()
     dialog.setAvailableItems({f"Group {n:07d}": [] for n in range(1_000_000)})
     assert dialog.selectedItems() == []
-    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraSelection", "Cancel"))
-    assert dialog.run() is False
+    assert run_with_user(dialog, lambda: kelvarahost.press("KelvaraSelection", "Cancel"))[0] is False
     # An empty group checked by the user selects nothing, so Ok stays disabled.
     kelvarahost.toggle_item("KelvaraSelection", "treeWidget", "Group 0999999")
     assert dialog.selectedItems() == []
-    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraSelection", "Cancel")
-                           if not kelvarahost.press("KelvaraSelection", "Ok") else None)
-    assert dialog.run() is False
+    accepted, pressed = run_with_user(dialog, lambda: kelvarahost.press("KelvaraSelection", "Ok"),
+                                      lambda: kelvarahost.press("KelvaraSelection", "Cancel"))
+    assert pressed[0] is False
+    assert accepted is False
 
 
 @pytest.mark.parametrize("method, raised, expected", [

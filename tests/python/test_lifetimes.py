@@ -8,6 +8,7 @@ import pytest
 
 import kelvarahost
 from KelvaraWidgets import KelvaraDisplay, KelvaraSelection, ProgressDialog
+from userrun import run_with_user
 
 ASSAYS = json.dumps({f"Assay {n}": {"alias": f"A{n}", "default_uncertainty": 0.1 * n,
                                     "selected": n % 2 == 0} for n in range(30)})
@@ -30,14 +31,8 @@ def cycle_plain_shown():
 
 
 def run_and_press(dialog, button):
-    name = type(dialog).__name__
-
-    def press_once_shown():
-        kelvarahost.process_events()
-        kelvarahost.press(name, button)
-
-    kelvarahost.call_later(0, press_once_shown)
-    return dialog.run()
+    return run_with_user(dialog, kelvarahost.process_events,
+                         lambda: kelvarahost.press(type(dialog).__name__, button))[0]
 
 
 def cycle_display():
@@ -96,8 +91,7 @@ def test_dialog_dropped_inside_its_own_run_lives_until_run_returns():
         assert kelvarahost.find_dialog("KelvaraDisplay")["visible"] is True
         kelvarahost.press("KelvaraDisplay", "Cancel")
 
-    kelvarahost.call_later(0, drop_then_cancel)
-    assert holder["dialog"].run() is False
+    assert run_with_user(holder["dialog"], drop_then_cancel)[0] is False
     assert kelvarahost.find_dialog("KelvaraDisplay") is None
 
 
@@ -114,12 +108,10 @@ def test_nested_runs_unwind_in_order(own, capfd):
         else:
             inner = KelvaraDisplay()
             inner.setDisplayData(ASSAYS)
-            kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
-            results.append(inner.run())
+            results.append(run_with_user(inner, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))[0])
         kelvarahost.press("KelvaraSelection", "Cancel")
 
-    kelvarahost.call_later(0, open_inner)
-    results.append(outer.run())
+    results.append(run_with_user(outer, open_inner)[0])
     assert results == [True, False][own:]
     assert "Recursive call" not in capfd.readouterr().err
 
@@ -135,8 +127,7 @@ def test_exception_inside_run_reaches_script_and_host_stays_usable():
     with pytest.raises(LookupError, match="no such assay"):
         kelvarahost.raise_pending_error()
 
-    kelvarahost.call_later(0, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))
-    assert dialog.run() is True
+    assert run_with_user(dialog, lambda: kelvarahost.press("KelvaraDisplay", "Ok"))[0] is True
 
 
 def test_script_ending_with_dialogs_shown_exits_cleanly(new_host):

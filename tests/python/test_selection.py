@@ -8,6 +8,7 @@ import pytest
 
 import kelvarahost
 from KelvaraWidgets import KelvaraSelection
+from userrun import run_with_user
 
 NAME = "KelvaraSelection"
 
@@ -190,14 +191,6 @@ def test_names_outside_ascii_pass_both_ways():
     assert dialog.selectedItems() == names
 
 
-def run_with_user(dialog, *actions):
-    """Run the dialog while a user performs the actions, in order, from the event loop."""
-    results = []
-    kelvarahost.call_later(0, lambda: results.extend(action() for action in actions))
-    accepted = dialog.run()
-    return accepted, results
-
-
 def test_run_returns_true_after_ok_with_the_checked_names():
     dialog = KelvaraSelection()
     dialog.setAvailableItems({"one": ["a", "b"], "two": ["c"]})
@@ -248,8 +241,6 @@ def test_return_key_accepts_only_once_a_library_is_checked():
         still_shown,
         lambda: check("a"),
         lambda: kelvarahost.send_key(NAME, "Return"),
-        # Ends the run should the second Return have failed to.
-        lambda: still_shown() and kelvarahost.press(NAME, "Cancel"),
     )
     assert shown[1] is True
     assert accepted is True
