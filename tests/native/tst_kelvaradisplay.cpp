@@ -283,6 +283,7 @@ private Q_SLOTS:
     void shouldSelectRowWhenChecked_data();
     void shouldSelectRowWhenChecked();
     void shouldSaveOldAndLoadNewAssayOnSelectionChange();
+    void shouldTypeAheadAcrossSpaces_data();
     void shouldTypeAheadAcrossSpaces();
     void shouldFilterBySearchText_data();
     void shouldFilterBySearchText();
@@ -726,8 +727,32 @@ void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
     QCOMPARE(form.details(), QStringList({u"alpha"_s, u"alpha"_s, u"edited"_s, u"0.1"_s, u"0"_s, u"0"_s, u"0"_s, u"1"_s}));
 }
 
+// What the user types, a move that ends the typing ("Down" or a click on a
+// row), and what is typed then.
+void tst_KelvaraDisplay::shouldTypeAheadAcrossSpaces_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("move");
+    QTest::addColumn<QString>("typedThen");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("space within a name") << u"cdk9 k"_s << QString() << QString() << u"CDK9 Ki"_s
+                                         << QStringList({u"CDK9 IC50+"_s, u"CDK9 Ki+"_s, u"EGFR+"_s});
+    QTest::newRow("space after an arrow key checks") << u"cdk9"_s << u"Down"_s << u" "_s << u"EGFR"_s
+                                                     << QStringList({u"CDK9 IC50+"_s, u"CDK9 Ki+"_s, u"EGFR-"_s});
+    QTest::newRow("space after a click checks") << u"cdk9"_s << u"CDK9 IC50"_s << u" "_s << u"CDK9 IC50"_s
+                                                << QStringList({u"CDK9 IC50-"_s, u"CDK9 Ki+"_s, u"EGFR+"_s});
+}
+
 void tst_KelvaraDisplay::shouldTypeAheadAcrossSpaces()
 {
+    QFETCH(QString, typed);
+    QFETCH(QString, move);
+    QFETCH(QString, typedThen);
+    QFETCH(QString, current);
+    QFETCH(QStringList, rows);
+
     KelvaraDisplay dialog;
     const Form form(&dialog);
     dialog.setDisplayData(QByteArray(R"({"CDK9 IC50": {}, "CDK9 Ki": {}, "EGFR": {}})"));
@@ -737,9 +762,14 @@ void tst_KelvaraDisplay::shouldTypeAheadAcrossSpaces()
     const auto restore = qScopeGuard([interval] { QApplication::setKeyboardInputInterval(interval); });
     QApplication::setKeyboardInputInterval(60000);
     form.list->setFocus();
-    QTest::keyClicks(form.list, u"cdk9 k"_s);
-    QCOMPARE(form.list->currentIndex(), form.shownRow(u"CDK9 Ki"_s));
-    QCOMPARE(form.rows(), QStringList({u"CDK9 IC50+"_s, u"CDK9 Ki+"_s, u"EGFR+"_s}));
+    QTest::keyClicks(form.list, typed);
+    if (move == u"Down"_s)
+        QTest::keyClick(form.list, Qt::Key_Down);
+    else if (!move.isEmpty())
+        clickRow(form, move);
+    QTest::keyClicks(form.list, typedThen);
+    QCOMPARE(form.list->currentIndex(), form.shownRow(current));
+    QCOMPARE(form.rows(), rows);
 }
 
 void tst_KelvaraDisplay::shouldFilterBySearchText_data()
