@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QGroupBox>
 #include <QList>
 #include <QScopeGuard>
 #include <QTest>
@@ -24,7 +25,7 @@ inline QList<QWidget *> tabChain(QWidget *dialog)
 // For the current row of a test with the columns "position", "name" and
 // "role": that the control of a new Dialog at `position` in Tab order is
 // announced with `name` and `role`, and that no other control reached by Tab
-// has the same name.
+// has the same name. A radio button is announced in the group of its own box.
 template <class Dialog>
 void verifyAnnounced()
 {
@@ -33,17 +34,21 @@ void verifyAnnounced()
     QFETCH(QAccessible::Role, role);
 
     Dialog dialog;
+    const QList<QWidget *> chain = tabChain(&dialog);
     QStringList names;
-    QList<QAccessible::Role> roles;
-    for (QWidget *widget : tabChain(&dialog)) {
-        const QAccessibleInterface *control = QAccessible::queryAccessibleInterface(widget);
-        names << control->text(QAccessible::Name);
-        roles << control->role();
-    }
+    for (QWidget *widget : chain)
+        names << QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
     QVERIFY(position < names.size());
     QCOMPARE(names.at(position), name);
-    QCOMPARE(roles.at(position), role);
+    QAccessibleInterface *control = QAccessible::queryAccessibleInterface(chain.at(position));
+    QCOMPARE(control->role(), role);
     QCOMPARE(names.count(name), 1);
+    if (role == QAccessible::RadioButton) {
+        QStringList groups;
+        for (const auto &[label, relation] : control->relations(QAccessible::Label))
+            groups << label->text(QAccessible::Name);
+        QCOMPARE(groups, QStringList{qobject_cast<QGroupBox *>(chain.at(position)->parentWidget())->title()});
+    }
 }
 
 // Once `dialog` runs, as a user without a mouse: Tab until `target` has the
