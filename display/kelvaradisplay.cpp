@@ -18,6 +18,7 @@
 #include <QScopedValueRollback>
 #include <QShortcut>
 #include <QStandardItemModel>
+#include <QTextDocument>
 
 #include <cmath>
 #include <limits>
@@ -287,7 +288,11 @@ void KelvaraDisplay::showAssayName()
     }
     const QFontMetrics metrics(ui->assayNameLabel->font());
     ui->assayNameLabel->setText(metrics.elidedText(oneLine, Qt::ElideRight, ui->assayNameLabel->width()));
-    ui->assayNameLabel->setToolTip(name);
+    // Converted, so that a name that looks like markup shows as written.
+    ui->assayNameLabel->setToolTip(Qt::convertFromPlainText(name));
+    // A screen reader takes the tool tip as the label's description but hears
+    // of no change to it; this one it hears of, and without the markup.
+    ui->assayNameLabel->setAccessibleDescription(name);
 }
 
 void KelvaraDisplay::showCurrentRecord()

@@ -8,8 +8,12 @@
 #include <QGroupBox>
 #include <QList>
 #include <QScopeGuard>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 // The controls that Tab reaches, in Tab order.
 inline QList<QWidget *> tabChain(QWidget *dialog)
@@ -71,3 +75,64 @@ inline void walkByKeyboardOnceRunning(QDialog *dialog, QWidget *target)
             QTest::keyClick(QApplication::focusWidget(), key);
     });
 }
+
+// While it lives, what assistive technology is told about controls of the
+// given roles: the focus reaching one, a change of its state or description,
+// one line each, as "Focus alpha", "StateChanged beta: checked". Qt's
+// platform interface turns accessibility on, as a running screen reader does.
+class AccessibleEvents
+{
+public:
+    explicit AccessibleEvents(const QList<QAccessible::Role> &roles)
+    {
+        watched() = roles;
+        lines().clear();
+        QAccessible::installUpdateHandler(&record);
+        platformAccessibility()->setActive(true);
+    }
+    ~AccessibleEvents()
+    {
+        platformAccessibility()->setActive(false);
+        QAccessible::installUpdateHandler(nullptr);
+    }
+    QStringList all() const { return lines(); }
+
+private:
+    static QPlatformAccessibility *platformAccessibility()
+    {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    static QList<QAccessible::Role> &watched()
+    {
+        static QList<QAccessible::Role> roles;
+        return roles;
+    }
+    static QStringList &lines()
+    {
+        static QStringList recorded;
+        return recorded;
+    }
+    static void record(QAccessibleEvent *event)
+    {
+        const QAccessibleInterface *control = event->accessibleInterface();
+        if (!control || !watched().contains(control->role()))
+            return;
+        const QString name = control->text(QAccessible::Name);
+        switch (event->type()) {
+        case QAccessible::Focus:
+            // A screen reader takes the focus on what has it already for no news.
+            if (lines().value(lines().size() - 1) != QStringLiteral("Focus ") + name)
+                lines() << QStringLiteral("Focus ") + name;
+            break;
+        case QAccessible::StateChanged:
+            lines() << QStringLiteral("StateChanged %1: %2")
+                           .arg(name, QLatin1String(control->state().checked ? "checked" : "not checked"));
+            break;
+        case QAccessible::DescriptionChanged:
+            lines() << QStringLiteral("DescriptionChanged %1: %2").arg(name, control->text(QAccessible::Description));
+            break;
+        default:
+            break;
+        }
+    }
+};

@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <cstdlib>
@@ -91,10 +92,18 @@ struct Form
         return result;
     }
 
+    // The assay name as its tool tip shows it: QToolTip takes a text that
+    // looks like markup for rich text.
+    QString nameInToolTip() const
+    {
+        const QString toolTip = assayName->toolTip();
+        return Qt::mightBeRichText(toolTip) ? QTextDocumentFragment::fromHtml(toolTip).toPlainText() : toolTip;
+    }
+
     // The details as the user sees them.
     QStringList details() const
     {
-        return {assayName->toolTip(), assayName->text(), displayName->text(), uncertainty->text(),
+        return {nameInToolTip(), assayName->text(), displayName->text(), uncertainty->text(),
                 QString::number(count->isChecked()), QString::number(values->isChecked()),
                 QString::number(arithmetic->isChecked()), QString::number(geometric->isChecked())};
     }
@@ -537,7 +546,7 @@ void tst_KelvaraDisplay::shouldReadDisplayData()
     // The first row is selected and its assay current.
     const QStringList first = rows.isEmpty() ? QStringList() : QStringList(rows.first().chopped(1));
     QCOMPARE(form.selectedNames(), first);
-    QCOMPARE(form.assayName->toolTip(), first.value(0));
+    QCOMPARE(form.nameInToolTip(), first.value(0));
 }
 
 void tst_KelvaraDisplay::shouldWriteDisplayData_data()
@@ -704,7 +713,7 @@ void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
     QTest::keyClick(form.list, Qt::Key_Space);
     QCOMPARE(form.rows(), QStringList({u"alpha-"_s, u"beta-"_s, u"gamma-"_s}));
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(form.nameInToolTip(), u"gamma"_s);
 }
 
 void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
@@ -840,7 +849,7 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
     QTest::keyClicks(form.search, u"amm"_s);
     QCOMPARE(form.shownNames(), QStringList({u"gamma"_s}));
     QVERIFY(form.selectedNames().isEmpty());
-    QCOMPARE(form.assayName->toolTip(), u"alpha"_s);
+    QCOMPARE(form.nameInToolTip(), u"alpha"_s);
     QCOMPARE(form.displayName->text(), u"first"_s);
     // Leaving no row selected is a change of selection: it saves.
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"first"_s);
@@ -857,7 +866,7 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
         QVERIFY(form.list->hasFocus());
     }
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(form.nameInToolTip(), u"gamma"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
 
     // Listed, the current assay stays current when Return goes to the list.
@@ -943,7 +952,7 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
     QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
     QCOMPARE(form.list->currentIndex(), form.list->selectionModel()->selectedRows().value(0));
-    QCOMPARE(form.assayName->toolTip(), current);
+    QCOMPARE(form.nameInToolTip(), current);
     QCOMPARE(form.rows(), referenceForm.rows());
     QCOMPARE(form.selectedNames(), referenceForm.selectedNames());
     QCOMPARE(form.details(), referenceForm.details());
@@ -982,7 +991,7 @@ void tst_KelvaraDisplay::shouldClearAllRows()
     QCOMPARE(form.rows(), QStringList({u"a-"_s, u"b-"_s, u"c-"_s}));
     QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
-    QCOMPARE(form.assayName->toolTip(), u"b"_s);
+    QCOMPARE(form.nameInToolTip(), u"b"_s);
     // Nothing was saved: the edit is still only in the field.
     QCOMPARE(form.displayName->text(), u"edited"_s);
     QCOMPARE(stored(dialog, u"b"_s).value(u"alias"_s).toString(), u"B"_s);
@@ -1045,7 +1054,7 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QVERIFY(elided.endsWith(QChar(0x2026)));
     QVERIFY(longName.startsWith(elided.chopped(1)));
     QVERIFY(metrics.horizontalAdvance(elided) <= form.assayName->width());
-    QCOMPARE(form.assayName->toolTip(), longName);
+    QCOMPARE(form.nameInToolTip(), longName);
     QVERIFY(form.assayName->height() <= 20);
 
     const int width = dialog.width();
@@ -1060,17 +1069,19 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QCOMPARE(dialog.width(), width);
     QCOMPARE(form.assayName->text(), elided);
 
-    // Shown as given, not as markup.
+    // Shown as given, not as markup, and a screen reader hears of the new name.
     const QString markup = u"short <b>KCL-0012</b>"_s;
+    const AccessibleEvents heard({QAccessible::StaticText});
     clickRow(form, markup);
     QCOMPARE(form.assayName->text(), markup);
-    QCOMPARE(form.assayName->toolTip(), markup);
+    QCOMPARE(form.nameInToolTip(), markup);
+    QCOMPARE(heard.all(), QStringList{u"DescriptionChanged %1: %1"_s.arg(markup)});
     QVERIFY(form.assayName->sizeHint().width() >= metrics.horizontalAdvance(markup));
 
     // One line in the label; the tool tip keeps the name as it is.
     clickRow(form, twoLines);
     QCOMPARE(form.assayName->text(), u"first line second line"_s);
-    QCOMPARE(form.assayName->toolTip(), twoLines);
+    QCOMPARE(form.nameInToolTip(), twoLines);
 }
 
 void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName_data()
