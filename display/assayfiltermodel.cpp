@@ -1,5 +1,6 @@
 #include "assayfiltermodel.h"
 
+#include "accessiblerows.h"
 #include "namechanges.h"
 
 void AssayFilterModel::setSourceModel(QAbstractItemModel *source)
@@ -20,6 +21,13 @@ void AssayFilterModel::setSearchText(const QString &text)
         return;
     searchText = text;
     invalidate();
+}
+
+QVariant AssayFilterModel::data(const QModelIndex &index, int role) const
+{
+    if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole)
+        return checkStateInWords(QSortFilterProxyModel::data(index, Qt::CheckStateRole));
+    return QSortFilterProxyModel::data(index, role);
 }
 
 bool AssayFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) const

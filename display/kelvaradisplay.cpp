@@ -1,6 +1,7 @@
 #include "kelvaradisplay.h"
 #include "ui_kelvaradisplay.h"
 
+#include "accessiblerows.h"
 #include "assayfiltermodel.h"
 #include "assayitemdelegate.h"
 #include "assaysettings.h"
@@ -81,6 +82,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     ui->listView->setModel(filterModel);
     connect(ui->listView->selectionModel(), &QItemSelectionModel::selectionChanged,
             this, &KelvaraDisplay::selectionChangedSlot);
+    announceCurrentRow(ui->listView);
     connect(ui->selectButton, &QAbstractButton::clicked, this, &KelvaraDisplay::selectAllSlot);
     connect(ui->clearButton, &QAbstractButton::clicked, this, &KelvaraDisplay::clearSelectionSlot);
 }

@@ -71,8 +71,11 @@ inline void walkByKeyboardOnceRunning(QDialog *dialog, QWidget *target)
         for (qsizetype tabs = 0; tabs < controls && QApplication::focusWidget() != target; ++tabs)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), target);
-        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Space, Qt::Key_Return})
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Space, Qt::Key_Return}) {
+            // What a key press queues runs before the next one, as between a user's keys.
+            QCoreApplication::processEvents();
             QTest::keyClick(QApplication::focusWidget(), key);
+        }
     });
 }
 

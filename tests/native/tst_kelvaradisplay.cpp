@@ -1,4 +1,5 @@
 #include "accessibility.h"
+#include "accessiblerows.h"
 #include "kelvaradisplay.h"
 
 #include <QAbstractProxyModel>
@@ -1316,17 +1317,23 @@ void tst_KelvaraDisplay::shouldNameEveryControl()
 }
 
 // A user without a mouse: Tab to the list, an arrow key to the next assay,
-// Space to check it, Return for Ok.
+// Space to check it, Return for Ok; with a screen reader, hearing each row
+// reached and its new check state.
 void tst_KelvaraDisplay::shouldWorkByKeyboardAlone()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
     dialog.setDisplayData(ThreeAssays);
     expectMessages({"Resizing: ", "Showing: "});
+    const AccessibleEvents heard({QAccessible::ListItem});
     walkByKeyboardOnceRunning(&dialog, form.list);
     QVERIFY(dialog.run());
     QCOMPARE(form.rows(), QStringList({u"alpha+"_s, u"beta+"_s, u"gamma-"_s}));
     QCOMPARE(form.selectedNames(), QStringList{u"beta"_s});
+    QStringList expected = {u"Focus alpha"_s, u"Focus beta"_s, u"StateChanged beta: checked"_s};
+    if (checkStateGoesIntoDescription)
+        expected << u"DescriptionChanged beta: checked"_s;
+    QCOMPARE(heard.all(), expected);
 }
 
 QTEST_MAIN(tst_KelvaraDisplay)

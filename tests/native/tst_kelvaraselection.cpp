@@ -1,4 +1,5 @@
 #include "accessibility.h"
+#include "accessiblerows.h"
 #include "kelvaraselection.h"
 
 #include <QApplication>
@@ -792,9 +793,16 @@ void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
 {
     KelvaraSelection dialog;
     dialog.setAvailableItems(libraryMap({{u"g"_s, {u"a"_s, u"b"_s}}}));
+    const AccessibleEvents heard({QAccessible::TreeItem, QAccessible::Cell});
     walkByKeyboardOnceRunning(&dialog, tree(dialog));
     QVERIFY(dialog.run());
     QCOMPARE(dialog.selectedItems(), QStringList{u"a"_s});
+    QStringList expected = {u"Focus g"_s, u"Focus a"_s, u"StateChanged a: checked"_s};
+    if (checkStateGoesIntoDescription) {
+        expected << u"DescriptionChanged a: checked"_s;
+        QCOMPARE(item(dialog, 0)->data(0, Qt::AccessibleDescriptionRole).toString(), u"partly checked"_s);
+    }
+    QCOMPARE(heard.all(), expected);
 }
 
 QTEST_MAIN(tst_KelvaraSelection)
