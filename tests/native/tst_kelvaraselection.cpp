@@ -544,6 +544,18 @@ void tst_KelvaraSelection::shouldShowCutNameWholeInToolTip()
     };
     QCOMPARE(toolTipOver(item(dialog, 0, 0)), QString());
     QCOMPARE(toolTipOver(item(dialog, 0, 1)), cut);
+
+    // Cut by a few characters, by its indentation below the group: the
+    // viewport is wide enough for it, its own row is not.
+    QTreeWidgetItem *nearly = item(dialog, 0, 0);
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    const QModelIndex index = view->indexAt(view->visualItemRect(nearly).center());
+    while (view->itemDelegate()->sizeHint(option, index).width() <= view->visualItemRect(nearly).width())
+        nearly->setText(0, nearly->text(0) + u'x');
+    QVERIFY(view->itemDelegate()->sizeHint(option, index).width() <= view->viewport()->width());
+    QCOMPARE(toolTipOver(nearly), nearly->text(0));
     QToolTip::hideText();
     QTRY_VERIFY(QApplication::topLevelWidgets() == QWidgetList{&dialog});
 }
