@@ -79,63 +79,41 @@ inline void walkByKeyboardOnceRunning(QDialog *dialog, QWidget *target)
     });
 }
 
-// While it lives, what assistive technology is told about controls of the
-// given roles: the focus reaching one, a change of its state or description,
-// one line each, as "Focus alpha", "StateChanged beta: checked". Qt's
-// platform interface turns accessibility on, as a running screen reader does.
-class AccessibleEvents
+// While it lives, what assistive technology is told of controls of `roles`:
+// the focus reaching one (once, as a screen reader takes the focus on what
+// has it already for no news) and a change of its state or description, as
+// "Focus alpha", "StateChanged beta: checked". Accessibility is turned on
+// through Qt's platform interface, as a running screen reader does.
+struct AccessibleEvents
 {
-public:
     explicit AccessibleEvents(const QList<QAccessible::Role> &roles)
     {
-        watched() = roles;
-        lines().clear();
-        QAccessible::installUpdateHandler(&record);
-        platformAccessibility()->setActive(true);
+        watched = roles;
+        heard.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            const QAccessibleInterface *control = event->accessibleInterface();
+            if (!control || !watched.contains(control->role()))
+                return;
+            const QString name = control->text(QAccessible::Name);
+            QString line;
+            if (event->type() == QAccessible::Focus)
+                line = QStringLiteral("Focus ") + name;
+            else if (event->type() == QAccessible::StateChanged)
+                line = QStringLiteral("StateChanged ") + name
+                    + QLatin1String(control->state().checked ? ": checked" : ": not checked");
+            else if (event->type() == QAccessible::DescriptionChanged)
+                line = QStringLiteral("DescriptionChanged %1: %2").arg(name, control->text(QAccessible::Description));
+            if (!line.isEmpty() && heard.value(heard.size() - 1) != line)
+                heard << line;
+        });
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
     }
     ~AccessibleEvents()
     {
-        platformAccessibility()->setActive(false);
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
         QAccessible::installUpdateHandler(nullptr);
     }
-    QStringList all() const { return lines(); }
 
-private:
-    static QPlatformAccessibility *platformAccessibility()
-    {
-        return QGuiApplicationPrivate::platformIntegration()->accessibility();
-    }
-    static QList<QAccessible::Role> &watched()
-    {
-        static QList<QAccessible::Role> roles;
-        return roles;
-    }
-    static QStringList &lines()
-    {
-        static QStringList recorded;
-        return recorded;
-    }
-    static void record(QAccessibleEvent *event)
-    {
-        const QAccessibleInterface *control = event->accessibleInterface();
-        if (!control || !watched().contains(control->role()))
-            return;
-        const QString name = control->text(QAccessible::Name);
-        switch (event->type()) {
-        case QAccessible::Focus:
-            // A screen reader takes the focus on what has it already for no news.
-            if (lines().value(lines().size() - 1) != QStringLiteral("Focus ") + name)
-                lines() << QStringLiteral("Focus ") + name;
-            break;
-        case QAccessible::StateChanged:
-            lines() << QStringLiteral("StateChanged %1: %2")
-                           .arg(name, QLatin1String(control->state().checked ? "checked" : "not checked"));
-            break;
-        case QAccessible::DescriptionChanged:
-            lines() << QStringLiteral("DescriptionChanged %1: %2").arg(name, control->text(QAccessible::Description));
-            break;
-        default:
-            break;
-        }
-    }
+    static inline QList<QAccessible::Role> watched;
+    static inline QStringList heard;
 };

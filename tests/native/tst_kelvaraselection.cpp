@@ -545,8 +545,7 @@ void tst_KelvaraSelection::shouldShowCutNameWholeInToolTip()
     QCOMPARE(toolTipOver(item(dialog, 0, 0)), QString());
     QCOMPARE(toolTipOver(item(dialog, 0, 1)), cut);
 
-    // Cut by a few characters, by its indentation below the group: the
-    // viewport is wide enough for it, its own row is not.
+    // Cut by a few characters: the viewport is wide enough, its indented row is not.
     QTreeWidgetItem *nearly = item(dialog, 0, 0);
     QStyleOptionViewItem option;
     option.initFrom(view);
@@ -805,7 +804,7 @@ void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
 {
     KelvaraSelection dialog;
     dialog.setAvailableItems(libraryMap({{u"g"_s, {u"a"_s, u"b"_s}}}));
-    const AccessibleEvents heard({QAccessible::TreeItem, QAccessible::Cell});
+    const AccessibleEvents events({QAccessible::TreeItem, QAccessible::Cell});
     walkByKeyboardOnceRunning(&dialog, tree(dialog));
     QVERIFY(dialog.run());
     QCOMPARE(dialog.selectedItems(), QStringList{u"a"_s});
@@ -814,7 +813,7 @@ void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
         expected << u"DescriptionChanged a: checked"_s;
         QCOMPARE(item(dialog, 0)->data(0, Qt::AccessibleDescriptionRole).toString(), u"partly checked"_s);
     }
-    QCOMPARE(heard.all(), expected);
+    QCOMPARE(events.heard, expected);
 }
 
 QTEST_MAIN(tst_KelvaraSelection)
