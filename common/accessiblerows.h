@@ -6,9 +6,9 @@
 
 class QAbstractItemView;
 
-// Qt's AT-SPI bridge reports no CHECKABLE state before Qt 6.8 (checked: 6.4
-// has none, even on a QCheckBox; 6.8 has it), and Orca 43 then says nothing
-// about an unchecked row. There, the models give each row its check state in
+// Qt's AT-SPI bridge reports no CHECKABLE state before Qt 6.8 (6.4 reports
+// none, even for a QCheckBox; 6.8 reports it for rows), nor a partly checked
+// row, and Orca 43 then says nothing about an unchecked row. There, the models give each row its check state in
 // words as its accessible description (see checkStateInWords).
 inline constexpr bool checkStateGoesIntoDescription = QT_VERSION < QT_VERSION_CHECK(6, 8, 0);
 
