@@ -79,7 +79,7 @@ QString checkStateInWords(const QVariant &checkState)
     case Qt::Checked:
         return QCoreApplication::translate("CheckState", "checked");
     case Qt::PartiallyChecked:
-        return QCoreApplication::translate("CheckState", "partly checked");
+        return QCoreApplication::translate("CheckState", "partially checked");
     default:
         return QCoreApplication::translate("CheckState", "not checked");
     }

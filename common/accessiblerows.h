@@ -7,12 +7,13 @@
 class QAbstractItemView;
 
 // Qt's AT-SPI bridge reports no CHECKABLE state before Qt 6.8 (6.4 reports
-// none, even for a QCheckBox; 6.8 reports it for rows), nor a partly checked
-// row, and Orca 43 then says nothing about an unchecked row. There, the models give each row its check state in
-// words as its accessible description (see checkStateInWords).
+// none, even for a QCheckBox; 6.8 reports it for rows), nor a partially checked
+// row, and Orca 43 then says nothing about an unchecked row. There, the models
+// give a row its check state in words as its accessible description (see
+// checkStateInWords) wherever Orca does not already read it from CHECKED.
 inline constexpr bool checkStateGoesIntoDescription = QT_VERSION < QT_VERSION_CHECK(6, 8, 0);
 
-// "checked", "not checked" or "partly checked" for a row's Qt::CheckStateRole
+// "checked", "not checked" or "partially checked" for a row's Qt::CheckStateRole
 // data; empty for a row without a check box.
 QString checkStateInWords(const QVariant &checkState);
 

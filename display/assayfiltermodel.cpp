@@ -25,8 +25,12 @@ void AssayFilterModel::setSearchText(const QString &text)
 
 QVariant AssayFilterModel::data(const QModelIndex &index, int role) const
 {
-    if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole)
-        return checkStateInWords(QSortFilterProxyModel::data(index, Qt::CheckStateRole));
+    // A screen reader reads a checked list row's CHECKED state itself; the
+    // words would have it say "checked" twice.
+    if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole) {
+        const QVariant checkState = QSortFilterProxyModel::data(index, Qt::CheckStateRole);
+        return checkState.toInt() == Qt::Checked ? QString() : checkStateInWords(checkState);
+    }
     return QSortFilterProxyModel::data(index, role);
 }
 

@@ -1309,7 +1309,7 @@ void tst_KelvaraDisplay::shouldWorkByKeyboardAlone()
     QCOMPARE(form.selectedNames(), QStringList{u"beta"_s});
     QStringList expected = {u"Focus alpha"_s, u"Focus beta"_s, u"StateChanged beta: checked"_s};
     if (checkStateGoesIntoDescription)
-        expected << u"DescriptionChanged beta: checked"_s;
+        expected << u"DescriptionChanged beta: "_s;
     QCOMPARE(events.heard, expected);
 }
 

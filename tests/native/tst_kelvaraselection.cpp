@@ -811,7 +811,7 @@ void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
     QStringList expected = {u"Focus g"_s, u"Focus a"_s, u"StateChanged a: checked"_s};
     if (checkStateGoesIntoDescription) {
         expected << u"DescriptionChanged a: checked"_s;
-        QCOMPARE(item(dialog, 0)->data(0, Qt::AccessibleDescriptionRole).toString(), u"partly checked"_s);
+        QCOMPARE(item(dialog, 0)->data(0, Qt::AccessibleDescriptionRole).toString(), u"partially checked"_s);
     }
     QCOMPARE(events.heard, expected);
 }
