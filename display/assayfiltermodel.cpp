@@ -1,5 +1,6 @@
 #include "assayfiltermodel.h"
 
+#include "accessiblerows.h"
 #include "namechanges.h"
 
 void AssayFilterModel::setSourceModel(QAbstractItemModel *source)
@@ -20,6 +21,17 @@ void AssayFilterModel::setSearchText(const QString &text)
         return;
     searchText = text;
     invalidate();
+}
+
+QVariant AssayFilterModel::data(const QModelIndex &index, int role) const
+{
+    // A screen reader reads a checked list row's CHECKED state itself; the
+    // words would have it say "checked" twice.
+    if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole) {
+        const QVariant checkState = QSortFilterProxyModel::data(index, Qt::CheckStateRole);
+        return checkState.toInt() == Qt::Checked ? QString() : checkStateInWords(checkState);
+    }
+    return QSortFilterProxyModel::data(index, role);
 }
 
 bool AssayFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) const

@@ -22,6 +22,7 @@ public:
 
     void setSourceModel(QAbstractItemModel *source) override;
     void setSearchText(const QString &text);
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;

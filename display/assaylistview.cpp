@@ -11,6 +11,8 @@ void AssayListView::keyboardSearch(const QString &search)
 
 void AssayListView::keyPressEvent(QKeyEvent *event)
 {
+    if (endsTyping(event->key()))
+        sinceSearchKey.invalidate();
     // The view itself forgets what was typed after the same interval.
     const bool typingAhead = sinceSearchKey.isValid()
         && !sinceSearchKey.hasExpired(QApplication::keyboardInputInterval());
@@ -20,4 +22,27 @@ void AssayListView::keyPressEvent(QKeyEvent *event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+void AssayListView::mousePressEvent(QMouseEvent *event)
+{
+    sinceSearchKey.invalidate();
+    QListView::mousePressEvent(event);
+}
+
+bool AssayListView::endsTyping(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
 }

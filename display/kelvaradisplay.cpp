@@ -1,6 +1,7 @@
 #include "kelvaradisplay.h"
 #include "ui_kelvaradisplay.h"
 
+#include "accessiblerows.h"
 #include "assayfiltermodel.h"
 #include "assayrowsizingdelegate.h"
 #include "assaysettings.h"
@@ -18,6 +19,7 @@
 #include <QScopedValueRollback>
 #include <QShortcut>
 #include <QStandardItemModel>
+#include <QTextDocument>
 
 #include <cmath>
 #include <limits>
@@ -81,6 +83,7 @@ KelvaraDisplay::KelvaraDisplay(QWidget *parent)
     ui->listView->setModel(filterModel);
     connect(ui->listView->selectionModel(), &QItemSelectionModel::selectionChanged,
             this, &KelvaraDisplay::selectionChangedSlot);
+    announceCurrentRow(ui->listView);
     connect(ui->selectButton, &QAbstractButton::clicked, this, &KelvaraDisplay::selectAllSlot);
     connect(ui->clearButton, &QAbstractButton::clicked, this, &KelvaraDisplay::clearSelectionSlot);
 }
@@ -281,7 +284,11 @@ void KelvaraDisplay::showAssayName()
     }
     const QFontMetrics metrics(ui->assayNameLabel->font());
     ui->assayNameLabel->setText(metrics.elidedText(oneLine, Qt::ElideRight, ui->assayNameLabel->width()));
-    ui->assayNameLabel->setToolTip(name);
+    // Converted, so that a name that looks like markup shows as written.
+    ui->assayNameLabel->setToolTip(Qt::convertFromPlainText(name));
+    // A screen reader takes the tool tip as the label's description but hears
+    // of no change to it; this one it hears of, and without the markup.
+    ui->assayNameLabel->setAccessibleDescription(name);
 }
 
 void KelvaraDisplay::showCurrentRecord()

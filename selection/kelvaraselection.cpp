@@ -1,6 +1,7 @@
 #include "kelvaraselection.h"
 #include "ui_kelvaraselection.h"
 
+#include "accessiblerows.h"
 #include "elidedtexttooltipdelegate.h"
 #include "itemviews.h"
 #include "onscreen.h"
@@ -24,6 +25,19 @@ bool isLibrary(const QTreeWidgetItem *item, int column)
     return item->data(column, Qt::UserRole).toString() == libraryMarker();
 }
 
+// A group or a library. Where Qt reports no checkable state to assistive
+// technology, it gives its check state in words as its description.
+class CheckItem : public QTreeWidgetItem
+{
+public:
+    QVariant data(int column, int role) const override
+    {
+        if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole)
+            return checkStateInWords(QTreeWidgetItem::data(column, Qt::CheckStateRole));
+        return QTreeWidgetItem::data(column, role);
+    }
+};
+
 // Item views break a text into lines at these two characters only.
 bool isOneLine(const QString &text)
 {
@@ -45,6 +59,7 @@ KelvaraSelection::KelvaraSelection(QWidget *parent)
     // row: finding where a row is drawn, or taking in a change to all of a
     // group's libraries, then costs no walk over the rows above or within.
     ui->treeWidget->setUniformRowHeights(true);
+    announceCurrentRow(ui->treeWidget);
     updateOkButton();
     connect(ui->treeWidget, &QTreeWidget::itemChanged, this, &KelvaraSelection::listSelectionChanged);
 }
@@ -70,14 +85,14 @@ void KelvaraSelection::setAvailableItems(const QVariantMap &available_items)
     QList<QTreeWidgetItem *> libraries;
     bool oneLineRows = ui->treeWidget->uniformRowHeights();
     for (auto entry = available_items.cbegin(); entry != available_items.cend(); ++entry) {
-        auto *group = new QTreeWidgetItem;
+        auto *group = new CheckItem;
         group->setText(0, entry.key());
         oneLineRows = oneLineRows && isOneLine(entry.key());
         const QVariantList names = entry.value().toList();
         libraries.clear();
         libraries.reserve(names.size());
         for (const QVariant &name : names) {
-            auto *library = new QTreeWidgetItem;
+            auto *library = new CheckItem;
             const QString text = name.toString();
             library->setText(0, text);
             oneLineRows = oneLineRows && isOneLine(text);

@@ -1,4 +1,5 @@
 #include "accessibility.h"
+#include "accessiblerows.h"
 #include "kelvaradisplay.h"
 
 #include <QAbstractProxyModel>
@@ -22,6 +23,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <cstdlib>
@@ -91,10 +93,18 @@ struct Form
         return result;
     }
 
+    // The assay name as its tool tip shows it: QToolTip takes a text that
+    // looks like markup for rich text.
+    QString nameInToolTip() const
+    {
+        const QString toolTip = assayName->toolTip();
+        return Qt::mightBeRichText(toolTip) ? QTextDocumentFragment::fromHtml(toolTip).toPlainText() : toolTip;
+    }
+
     // The details as the user sees them.
     QStringList details() const
     {
-        return {assayName->toolTip(), assayName->text(), displayName->text(), uncertainty->text(),
+        return {nameInToolTip(), assayName->text(), displayName->text(), uncertainty->text(),
                 QString::number(count->isChecked()), QString::number(values->isChecked()),
                 QString::number(arithmetic->isChecked()), QString::number(geometric->isChecked())};
     }
@@ -536,7 +546,7 @@ void tst_KelvaraDisplay::shouldReadDisplayData()
     // The first row is selected and its assay current.
     const QStringList first = rows.isEmpty() ? QStringList() : QStringList(rows.first().chopped(1));
     QCOMPARE(form.selectedNames(), first);
-    QCOMPARE(form.assayName->toolTip(), first.value(0));
+    QCOMPARE(form.nameInToolTip(), first.value(0));
 }
 
 void tst_KelvaraDisplay::shouldWriteDisplayData_data()
@@ -703,7 +713,7 @@ void tst_KelvaraDisplay::shouldSelectRowWhenChecked()
     QTest::keyClick(form.list, Qt::Key_Space);
     QCOMPARE(form.rows(), QStringList({u"alpha-"_s, u"beta-"_s, u"gamma-"_s}));
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(form.nameInToolTip(), u"gamma"_s);
 }
 
 void tst_KelvaraDisplay::shouldSaveOldAndLoadNewAssayOnSelectionChange()
@@ -740,6 +750,13 @@ void tst_KelvaraDisplay::shouldTypeAheadAcrossSpaces()
     QTest::keyClicks(form.list, u"cdk9 k"_s);
     QCOMPARE(form.list->currentIndex(), form.shownRow(u"CDK9 Ki"_s));
     QCOMPARE(form.rows(), QStringList({u"CDK9 IC50+"_s, u"CDK9 Ki+"_s, u"EGFR+"_s}));
+    // An arrow key or a click ends the typing: Space then checks or unchecks.
+    QTest::keyClick(form.list, Qt::Key_Down);
+    QTest::keyClick(form.list, Qt::Key_Space);
+    QTest::keyClick(form.list, Qt::Key_C);
+    clickRow(form, u"CDK9 IC50"_s);
+    QTest::keyClick(form.list, Qt::Key_Space);
+    QCOMPARE(form.rows(), QStringList({u"CDK9 IC50-"_s, u"CDK9 Ki+"_s, u"EGFR-"_s}));
 }
 
 void tst_KelvaraDisplay::shouldFilterBySearchText_data()
@@ -810,7 +827,7 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
     QTest::keyClicks(form.search, u"amm"_s);
     QCOMPARE(form.shownNames(), QStringList({u"gamma"_s}));
     QVERIFY(form.selectedNames().isEmpty());
-    QCOMPARE(form.assayName->toolTip(), u"alpha"_s);
+    QCOMPARE(form.nameInToolTip(), u"alpha"_s);
     QCOMPARE(form.displayName->text(), u"first"_s);
     // Leaving no row selected is a change of selection: it saves.
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"first"_s);
@@ -827,7 +844,7 @@ void tst_KelvaraDisplay::shouldKeepCurrentAssayWhenSearchHidesIt()
         QVERIFY(form.list->hasFocus());
     }
     QCOMPARE(form.selectedNames(), QStringList({u"gamma"_s}));
-    QCOMPARE(form.assayName->toolTip(), u"gamma"_s);
+    QCOMPARE(form.nameInToolTip(), u"gamma"_s);
     QCOMPARE(stored(dialog, u"alpha"_s).value(u"alias"_s).toString(), u"edited"_s);
 
     // Listed, the current assay stays current when Return goes to the list.
@@ -913,7 +930,7 @@ void tst_KelvaraDisplay::shouldSelectAllLikeCheckingRowByRow()
     QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
     QCOMPARE(form.list->currentIndex(), form.list->selectionModel()->selectedRows().value(0));
-    QCOMPARE(form.assayName->toolTip(), current);
+    QCOMPARE(form.nameInToolTip(), current);
     QCOMPARE(form.rows(), referenceForm.rows());
     QCOMPARE(form.selectedNames(), referenceForm.selectedNames());
     QCOMPARE(form.details(), referenceForm.details());
@@ -952,7 +969,7 @@ void tst_KelvaraDisplay::shouldClearAllRows()
     QCOMPARE(form.rows(), QStringList({u"a-"_s, u"b-"_s, u"c-"_s}));
     QTRY_VERIFY(showsAsRendered(form.list));
     QCOMPARE(form.selectedNames(), selected);
-    QCOMPARE(form.assayName->toolTip(), u"b"_s);
+    QCOMPARE(form.nameInToolTip(), u"b"_s);
     // Nothing was saved: the edit is still only in the field.
     QCOMPARE(form.displayName->text(), u"edited"_s);
     QCOMPARE(stored(dialog, u"b"_s).value(u"alias"_s).toString(), u"B"_s);
@@ -1015,7 +1032,7 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QVERIFY(elided.endsWith(QChar(0x2026)));
     QVERIFY(longName.startsWith(elided.chopped(1)));
     QVERIFY(metrics.horizontalAdvance(elided) <= form.assayName->width());
-    QCOMPARE(form.assayName->toolTip(), longName);
+    QCOMPARE(form.nameInToolTip(), longName);
     QVERIFY(form.assayName->height() <= 20);
 
     const int width = dialog.width();
@@ -1030,17 +1047,19 @@ void tst_KelvaraDisplay::shouldElideLongAssayName()
     QCOMPARE(dialog.width(), width);
     QCOMPARE(form.assayName->text(), elided);
 
-    // Shown as given, not as markup.
+    // Shown as given, not as markup, and a screen reader hears of the new name.
     const QString markup = u"short <b>KCL-0012</b>"_s;
+    const AccessibleEvents events({QAccessible::StaticText});
     clickRow(form, markup);
     QCOMPARE(form.assayName->text(), markup);
-    QCOMPARE(form.assayName->toolTip(), markup);
+    QCOMPARE(form.nameInToolTip(), markup);
+    QCOMPARE(events.heard, QStringList{u"DescriptionChanged %1: %1"_s.arg(markup)});
     QVERIFY(form.assayName->sizeHint().width() >= metrics.horizontalAdvance(markup));
 
     // One line in the label; the tool tip keeps the name as it is.
     clickRow(form, twoLines);
     QCOMPARE(form.assayName->text(), u"first line second line"_s);
-    QCOMPARE(form.assayName->toolTip(), twoLines);
+    QCOMPARE(form.nameInToolTip(), twoLines);
 }
 
 void tst_KelvaraDisplay::shouldScrollToTheEndOfTheWidestShownName_data()
@@ -1283,17 +1302,23 @@ void tst_KelvaraDisplay::shouldNameEveryControl()
 }
 
 // A user without a mouse: Tab to the list, an arrow key to the next assay,
-// Space to check it, Return for Ok.
+// Space to check it, Return for Ok; with a screen reader, hearing each row
+// reached and its new check state.
 void tst_KelvaraDisplay::shouldWorkByKeyboardAlone()
 {
     KelvaraDisplay dialog;
     const Form form(&dialog);
     dialog.setDisplayData(ThreeAssays);
     expectMessages({"Resizing: ", "Showing: "});
+    const AccessibleEvents events({QAccessible::ListItem});
     walkByKeyboardOnceRunning(&dialog, form.list);
     QVERIFY(dialog.run());
     QCOMPARE(form.rows(), QStringList({u"alpha+"_s, u"beta+"_s, u"gamma-"_s}));
     QCOMPARE(form.selectedNames(), QStringList{u"beta"_s});
+    QStringList expected = {u"Focus alpha"_s, u"Focus beta"_s, u"StateChanged beta: checked"_s};
+    if (checkStateGoesIntoDescription)
+        expected << u"DescriptionChanged beta: "_s;
+    QCOMPARE(events.heard, expected);
 }
 
 QTEST_MAIN(tst_KelvaraDisplay)

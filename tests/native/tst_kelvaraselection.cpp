@@ -1,4 +1,5 @@
 #include "accessibility.h"
+#include "accessiblerows.h"
 #include "kelvaraselection.h"
 
 #include <QApplication>
@@ -543,6 +544,17 @@ void tst_KelvaraSelection::shouldShowCutNameWholeInToolTip()
     };
     QCOMPARE(toolTipOver(item(dialog, 0, 0)), QString());
     QCOMPARE(toolTipOver(item(dialog, 0, 1)), cut);
+
+    // Cut by a few characters: the viewport is wide enough, its indented row is not.
+    QTreeWidgetItem *nearly = item(dialog, 0, 0);
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    const QModelIndex index = view->indexAt(view->visualItemRect(nearly).center());
+    while (view->itemDelegate()->sizeHint(option, index).width() <= view->visualItemRect(nearly).width())
+        nearly->setText(0, nearly->text(0) + u'x');
+    QVERIFY(view->itemDelegate()->sizeHint(option, index).width() <= view->viewport()->width());
+    QCOMPARE(toolTipOver(nearly), nearly->text(0));
     QToolTip::hideText();
     QTRY_VERIFY(QApplication::topLevelWidgets() == QWidgetList{&dialog});
 }
@@ -792,9 +804,16 @@ void tst_KelvaraSelection::shouldWorkByKeyboardAlone()
 {
     KelvaraSelection dialog;
     dialog.setAvailableItems(libraryMap({{u"g"_s, {u"a"_s, u"b"_s}}}));
+    const AccessibleEvents events({QAccessible::TreeItem, QAccessible::Cell});
     walkByKeyboardOnceRunning(&dialog, tree(dialog));
     QVERIFY(dialog.run());
     QCOMPARE(dialog.selectedItems(), QStringList{u"a"_s});
+    QStringList expected = {u"Focus g"_s, u"Focus a"_s, u"StateChanged a: checked"_s};
+    if (checkStateGoesIntoDescription) {
+        expected << u"DescriptionChanged a: checked"_s;
+        QCOMPARE(item(dialog, 0)->data(0, Qt::AccessibleDescriptionRole).toString(), u"partially checked"_s);
+    }
+    QCOMPARE(events.heard, expected);
 }
 
 QTEST_MAIN(tst_KelvaraSelection)

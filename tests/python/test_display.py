@@ -43,7 +43,7 @@ def test_names_outside_ascii_pass_unchanged_both_ways(convert):
                                "日本": {"default_uncertainty": 0.3, "selected": True}}
     # Written as UTF-8 itself, not as escapes.
     assert '"Größe µ"' in out and '"日本"' in out
-    assert kelvarahost.child_property(NAME, "assayNameLabel", "toolTip") == "Größe µ"
+    assert kelvarahost.child_property(NAME, "assayNameLabel", "accessibleDescription") == "Größe µ"
 
 
 @pytest.mark.parametrize("text, names", [

@@ -49,7 +49,7 @@ def test_hundred_thousand_character_assay_name():
     assert json.loads(dialog.displayData()) == data
     label = kelvarahost.child_property("KelvaraDisplay", "assayNameLabel", "text")
     assert label.endswith("…") and len(label) < 1000
-    assert kelvarahost.child_property("KelvaraDisplay", "assayNameLabel", "toolTip") == LONG_NAME
+    assert kelvarahost.child_property("KelvaraDisplay", "assayNameLabel", "accessibleDescription") == LONG_NAME
 
 
 def test_hundred_thousand_character_library_and_group_names():
