@@ -5,7 +5,7 @@
 #include "assayfiltermodel.h"
 #include "assayrowsizingdelegate.h"
 #include "assaysettings.h"
-#include "itemviews.h"
+#include "checkstates.h"
 #include "onscreen.h"
 
 #include <QDebug>

@@ -21,7 +21,7 @@ on_both_platforms "$build/host/kelvara-host" -m pytest tests/python --hypothesis
 
 # The outside clients; scripts/setup.sh installs them.
 missing=()
-for command in openbox xdotool xprop dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+for command in openbox xdotool xprop xwininfo dbus-run-session /usr/libexec/at-spi-bus-launcher; do
     command -v "$command" >/dev/null || missing+=("$command")
 done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing+=("pyatspi of /usr/bin/python3")

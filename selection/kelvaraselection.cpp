@@ -2,8 +2,8 @@
 #include "ui_kelvaraselection.h"
 
 #include "accessiblerows.h"
+#include "checkstates.h"
 #include "elidedtexttooltipdelegate.h"
-#include "itemviews.h"
 #include "onscreen.h"
 
 #include <QAbstractItemModel>

@@ -32,11 +32,7 @@ SCREENS = ((1366, 768), (1024, 600))
 WAIT_S = 5.0
 # Where the Qt in use has no AT-SPI state for a row's check box, the row's
 # accessible description tells it, in these words.
-DESCRIBED_CHECK_STATES = {
-    "checked": "checked",
-    "not checked": "not checked",
-    "partially checked": "partly checked",
-}
+DESCRIBED_CHECK_STATES = {"checked", "not checked", "partially checked"}
 ROW_ROLES = {"list item", "tree item", "table cell"}
 VIEW_ROLES = {"list", "list box", "tree", "tree table", "table"}
 FOCUSED = "object:state-changed:focused"
@@ -144,12 +140,13 @@ class Desktop:
         for window in run("xdotool", "search", "--onlyvisible", "--pid", str(pid), display=self.display).split():
             extents = re.findall(r"\d+", run("xprop", "-id", window, "_NET_FRAME_EXTENTS",
                                              display=self.display).split("=")[-1])
-            geometry = dict(re.findall(r"(\w+)=(\d+)", run("xdotool", "getwindowgeometry", "--shell", window,
-                                                            display=self.display)))
-            if len(extents) == 4 and geometry:
+            # xwininfo, not xdotool: xdotool adds the frame's offset to a framed window's position.
+            geometry = re.findall(r"(?:Absolute upper-left [XY]|Width|Height):\s+(-?\d+)",
+                                  run("xwininfo", "-id", window, display=self.display))
+            if len(extents) == 4 and len(geometry) == 4:
                 left, right, top, bottom = map(int, extents)
-                return (int(geometry["X"]) - left, int(geometry["Y"]) - top,
-                        int(geometry["WIDTH"]) + left + right, int(geometry["HEIGHT"]) + top + bottom)
+                x, y, width, height = map(int, geometry)
+                return x - left, y - top, width + left + right, height + top + bottom
         return None
 
     def keys(self, *arguments):
@@ -209,10 +206,10 @@ def find(window, role_names, name):
 def check_state(accessible):
     """Whether a row is checked, as a screen reader can tell from its states or description."""
     states = accessible.getState()
-    described = DESCRIBED_CHECK_STATES.get(accessible.description.strip().lower())
+    described = accessible.description.strip().lower()
     if states.contains(pyatspi.STATE_INDETERMINATE):
-        return "partly checked"
-    if described:
+        return "partially checked"
+    if described in DESCRIBED_CHECK_STATES:
         return described
     if states.contains(pyatspi.STATE_CHECKED):
         return "checked"
@@ -307,7 +304,7 @@ def checklist_flow(desktop, host, log, control_dir, checklist):
             + log.since(mark, DESCRIPTION, checklist.first)]
     check(f"{dialog}: Space on {checklist.first!r} sends its new check state",
           any(kind == CHECKED and detail == 1
-              or kind == DESCRIPTION and DESCRIBED_CHECK_STATES.get(description.strip().lower()) == "checked"
+              or kind == DESCRIPTION and description.strip().lower() == "checked"
               for kind, detail, description in told), f"events {told}")
 
     # A name typed, Down and Space, all within the type-ahead interval.
@@ -319,9 +316,9 @@ def checklist_flow(desktop, host, log, control_dir, checklist):
 
     expected = {checklist.first: "checked", checklist.found: "checked", checklist.unchecked: "not checked"}
     if checklist.partly:
-        expected[checklist.partly] = "partly checked"
+        expected[checklist.partly] = "partially checked"
     read = {row: check_state(find(window, ROW_ROLES, row)) for row in expected}
-    check(f"{dialog}: each row tells whether it is checked, not checked or partly checked", read == expected,
+    check(f"{dialog}: each row tells whether it is checked, not checked or partially checked", read == expected,
           f"read {read}")
 
     radios = pyatspi.findAllDescendants(window, lambda a: a.getRoleName() == "radio button")

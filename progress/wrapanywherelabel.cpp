@@ -1,4 +1,4 @@
-#include "messagelabel.h"
+#include "wrapanywherelabel.h"
 
 #include <QPainter>
 #include <QStyle>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <limits>
 
-QSize MessageLabel::sizeHint() const
+QSize WrapAnywhereLabel::sizeHint() const
 {
     QTextLayout layout;
     const QSizeF oneLine = layOut(layout, std::numeric_limits<qreal>::max() / 2);
@@ -17,7 +17,7 @@ QSize MessageLabel::sizeHint() const
                  int(std::ceil(oneLine.height())) + margins.top() + margins.bottom());
 }
 
-QSize MessageLabel::minimumSizeHint() const
+QSize WrapAnywhereLabel::minimumSizeHint() const
 {
     // As narrow as a widest character, as high as one line: the layout gives
     // it more height through heightForWidth.
@@ -26,12 +26,12 @@ QSize MessageLabel::minimumSizeHint() const
                  fontMetrics().height() + margins.top() + margins.bottom());
 }
 
-bool MessageLabel::hasHeightForWidth() const
+bool WrapAnywhereLabel::hasHeightForWidth() const
 {
     return true;
 }
 
-int MessageLabel::heightForWidth(int width) const
+int WrapAnywhereLabel::heightForWidth(int width) const
 {
     const QMargins margins = contentsMargins();
     QTextLayout layout;
@@ -39,7 +39,7 @@ int MessageLabel::heightForWidth(int width) const
     return qMax(int(std::ceil(size.height())), fontMetrics().height()) + margins.top() + margins.bottom();
 }
 
-void MessageLabel::paintEvent(QPaintEvent *event)
+void WrapAnywhereLabel::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
     const QRect area = contentsRect();
@@ -67,7 +67,7 @@ void MessageLabel::paintEvent(QPaintEvent *event)
                      fontMetrics().elidedText(rest, Qt::ElideRight, area.width()));
 }
 
-QSizeF MessageLabel::layOut(QTextLayout &layout, qreal width) const
+QSizeF WrapAnywhereLabel::layOut(QTextLayout &layout, qreal width) const
 {
     QTextOption wrapping;
     wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -10,7 +10,7 @@ class QTextLayout;
 // longest word, so a long path or URL would widen the dialog past the screen.
 // Lines beyond its height are left out and the last line shown is cut at the
 // end, for a message longer than the screen lets the dialog grow.
-class MessageLabel : public QLabel
+class WrapAnywhereLabel : public QLabel
 {
 public:
     using QLabel::QLabel;
