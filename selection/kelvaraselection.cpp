@@ -26,14 +26,18 @@ bool isLibrary(const QTreeWidgetItem *item, int column)
 }
 
 // A group or a library. Where Qt reports no checkable state to assistive
-// technology, it gives its check state in words as its description.
+// technology, it gives its check state in words as its description; a
+// partially checked group does so on every Qt, none of which reports it.
 class CheckItem : public QTreeWidgetItem
 {
 public:
     QVariant data(int column, int role) const override
     {
-        if (checkStateGoesIntoDescription && role == Qt::AccessibleDescriptionRole)
-            return checkStateInWords(QTreeWidgetItem::data(column, Qt::CheckStateRole));
+        if (role == Qt::AccessibleDescriptionRole) {
+            const QVariant checkState = QTreeWidgetItem::data(column, Qt::CheckStateRole);
+            if (checkStateGoesIntoDescription || checkState.toInt() == Qt::PartiallyChecked)
+                return checkStateInWords(checkState);
+        }
         return QTreeWidgetItem::data(column, role);
     }
 };
