@@ -2,10 +2,10 @@
 # Installs what the project needs on a fresh Debian 13 or sid machine, skipping
 # what is already there: Qt 6 development packages, an X server for the tests
 # on xcb, the clients of the tests from outside the process (a window manager,
-# X key input, an AT-SPI reader), a CPython 3.13 with its headers, and the
-# virtual environment .venv with the Python build and test tools. Debian 12 has
-# no python3.13: there a CPython 3.13 with headers must be installed first
-# (pyenv's), or this says so and stops.
+# X key input, an AT-SPI reader, a Wayland compositor), a CPython 3.13 with its
+# headers, and the virtual environment .venv with the Python build and test
+# tools. Debian 12 has no python3.13: there a CPython 3.13 with headers must
+# be installed first (pyenv's), or this says so and stops.
 # With --fuzz also clang with libFuzzer, and llvm-symbolizer for the stack
 # traces of its findings.
 set -euo pipefail
@@ -20,6 +20,7 @@ apt_packages=(
     xvfb qt6-qpa-plugins                        # an X server, and Qt's platform plugins (xcb)
     openbox xdotool x11-utils                   # tests/outside: a window manager, real keys, xprop for frames,
     at-spi2-core python3-pyatspi dbus           # and what a screen reader reads, in a D-Bus session
+    weston qt6-wayland                          # a Wayland compositor, and Qt's wayland platform
 )
 if [ "${1:-}" = --fuzz ]; then
     apt_packages+=(clang libclang-rt-dev)       # scripts/fuzz.sh: clang with libFuzzer

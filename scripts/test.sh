@@ -4,7 +4,8 @@
 # through pytest inside the host stand-in. The native and Python suites run on
 # xcb under a private Xvfb and then on the platform that QT_QPA_PLATFORM names
 # (offscreen when unset). Last, a short pass meets the dialogs from outside the
-# process: openbox, real keys through the X server and an AT-SPI reader. Arguments
+# process: openbox, real keys through the X server and an AT-SPI reader, then
+# where Weston shows each dialog. Arguments
 # go to pytest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,7 +29,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "== outside clients: SKIPPED, missing ${missing[*]} (bash scripts/setup.sh installs them)"
 else
-    echo "== outside clients: openbox, xdotool and AT-SPI on private Xvfbs"
+    echo "== outside clients: openbox, xdotool and AT-SPI on private Xvfbs, then Weston"
     dbus-run-session -- /usr/bin/python3 tests/outside/check_outside.py "$build/host/kelvara-host" || status=$?
 fi
 exit $status

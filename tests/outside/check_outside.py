@@ -2,7 +2,8 @@
 """Meets each dialog from outside its process, as a user on a desktop does:
 under the openbox window manager on a private Xvfb, with real key presses
 through the X server (xdotool) and an assistive technology's view over
-AT-SPI (pyatspi). Runs under the system python3 inside a D-Bus session:
+AT-SPI (pyatspi); then where each dialog lies on Weston's output, as its
+scene graph tells. Runs under the system python3 inside a D-Bus session:
 
     dbus-run-session -- /usr/bin/python3 tests/outside/check_outside.py build/host/kelvara-host
 
@@ -28,6 +29,9 @@ import dialogs
 # Screen sizes of the desktops: each dialog is the first window of its
 # process on each, so that no earlier window told Qt the frame's size.
 SCREENS = ((1366, 768), (1024, 600))
+# Weston's output: the display dialog wants more than its height.
+WESTON_OUTPUT = (1300, 740)
+WESTON_PANEL = "panel for output"  # in the line of the panel's view in weston's scene graph
 # How long anything that should happen at once may take on a busy machine.
 WAIT_S = 5.0
 # Where the Qt in use has no AT-SPI state for a row's check box, the row's
@@ -97,6 +101,16 @@ class EventLog:
         return (self.focus_taken(mark) or [None])[-1]
 
 
+def stop(*processes):
+    for process in filter(None, processes):
+        process.terminate()  # Xvfb and weston then remove their sockets and lock files
+        try:
+            process.wait(timeout=WAIT_S)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def run(*command, display):
     return subprocess.run(command, env=dict(os.environ, DISPLAY=display), capture_output=True, text=True,
                           timeout=WAIT_S).stdout
@@ -123,7 +137,7 @@ class Desktop:
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number.decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display, HOME=home, XDG_CONFIG_HOME=home, XDG_CACHE_HOME=home,
-                        XDG_RUNTIME_DIR=home)
+                        XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM="xcb")
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         if not wait_for(self.work_area):
@@ -153,13 +167,46 @@ class Desktop:
         run("xdotool", *arguments, display=self.display)
 
     def close(self):
-        for process in filter(None, (self.wm, self.xvfb)):
-            process.terminate()  # Xvfb then removes its socket and lock file
-            try:
-                process.wait(timeout=WAIT_S)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        stop(self.wm, self.xvfb)
+
+
+class Weston:
+    """Weston with its desktop shell and panel on a headless output, for Qt's
+    wayland platform. Its --debug lets weston-debug read the scene graph."""
+
+    def __init__(self, home):
+        self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_CACHE_HOME=home, XDG_RUNTIME_DIR=home,
+                        WAYLAND_DISPLAY="wayland-kelvara", QT_QPA_PLATFORM="wayland")
+        self.compositor = subprocess.Popen(
+            ["weston", "--backend=headless-backend.so", "--width=%d" % WESTON_OUTPUT[0],
+             "--height=%d" % WESTON_OUTPUT[1], "--socket=wayland-kelvara", "--idle-time=0", "--no-config", "--debug"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(self.panel_bottom):
+            stop(self.compositor)
+            raise RuntimeError("weston with its desktop shell did not start")
+
+    def views(self, described):
+        """Where weston shows the views whose line in the scene graph has described in it, as x1, y1, x2, y2."""
+        graph = subprocess.run(["weston-debug", "scene-graph"], env=self.env, capture_output=True, text=True,
+                               timeout=WAIT_S).stdout
+        return [tuple(map(float, corners)) for header, *corners
+                in re.findall(r"(View .*)\n\s+position: \((\S+), (\S+)\) -> \((\S+), (\S+)\)", graph)
+                if described in header]
+
+    def panel_bottom(self):
+        """Where the panel ends, once the desktop shell has drawn it."""
+        return max((y2 for x1, y1, x2, y2 in self.views(WESTON_PANEL)), default=0)
+
+
+def missing_for_wayland():
+    """What of Weston and Qt's wayland platform is not installed."""
+    missing = [command for command in ("weston", "weston-debug") if not shutil.which(command)]
+    qtpaths = shutil.which("qtpaths6")
+    plugins = subprocess.run([qtpaths, "--query", "QT_INSTALL_PLUGINS"], capture_output=True,
+                             text=True).stdout.strip() if qtpaths else ""
+    if not os.path.exists(os.path.join(plugins, "platforms", "libqwayland-generic.so")):
+        missing.append("Qt's wayland platform (as qtpaths6 finds it)")
+    return missing
 
 
 class Host:
@@ -167,7 +214,7 @@ class Host:
 
     def __init__(self, host, desktop, dialog, control_dir):
         self.desktop = desktop
-        env = dict(desktop.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        env = dict(desktop.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.process = subprocess.Popen([host, os.path.join(os.path.dirname(__file__), "dialogs.py"), dialog,
                                          control_dir], env=env, stdout=subprocess.PIPE, text=True)
 
@@ -230,6 +277,29 @@ def check_frame(desktop, host, dialog):
     wait_for(inside)
     check(f"{dialog} at {area[2]}x{area[3]}: its frame lies within the available area, as the first window",
           inside(), f"frame (x, y, width, height) {desktop.frame(host.process.pid)}, available {area}")
+
+
+def check_on_output(host_program, weston, dialog, home):
+    """Shows the dialog as the first window of a new host on Weston: the
+    compositor places it below the panel, so its buttons, at its bottom, are
+    on the output if the whole window is."""
+    host = Host(host_program, weston, dialog, home)
+    try:
+        panel_bottom = weston.panel_bottom()
+
+        def on_output():
+            windows = weston.views(f"PID {host.process.pid},")
+            return windows and all(x1 >= 0 and y1 >= panel_bottom and x2 <= WESTON_OUTPUT[0]
+                                   and y2 <= WESTON_OUTPUT[1] for x1, y1, x2, y2 in windows)
+
+        wait_for(on_output)
+        check(f"{dialog} on Weston at {WESTON_OUTPUT[0]}x{WESTON_OUTPUT[1]}: the window and its buttons lie on"
+              " the output below the panel, as the first window", bool(on_output()),
+              f"window (x1, y1, x2, y2) {weston.views(f'PID {host.process.pid},')}, panel bottom {panel_bottom}")
+    except subprocess.SubprocessError as error:  # weston-debug hung
+        check(f"{dialog} on Weston: its check runs to the end", False, repr(error))
+    finally:
+        stop(host.process)
 
 
 def progress_flow(desktop, host, log, control_dir):
@@ -369,7 +439,18 @@ def main():
                     meet(host_program, desktop, dialog, index == 0, log, home)
             finally:
                 desktop.close()
-    except (RuntimeError, OSError) as error:  # no X server or window manager
+        missing = missing_for_wayland()
+        if missing:
+            print(f"SKIPPED on Wayland: missing {', '.join(missing)} (bash scripts/setup.sh installs weston and"
+                  " qt6-wayland)", flush=True)
+        else:
+            weston = Weston(home)
+            try:
+                for dialog in ("long-progress", *CHECKLISTS):
+                    check_on_output(host_program, weston, dialog, home)
+            finally:
+                stop(weston.compositor)
+    except (RuntimeError, OSError) as error:  # no X server, window manager or compositor
         check("a desktop starts", False, error)
     finally:
         shutil.rmtree(home, ignore_errors=True)

@@ -1,7 +1,7 @@
 """Shows one dialog as the first window of kelvara-host, for the clients of
 check_outside.py to drive with real keys and read over AT-SPI.
 
-    build/host/kelvara-host tests/outside/dialogs.py progress|selection|display CONTROL_DIR
+    build/host/kelvara-host tests/outside/dialogs.py progress|long-progress|selection|display CONTROL_DIR
 
 The result goes to stdout as one JSON line once the dialog is answered. A
 dialog that nobody answers closes itself after GIVE_UP_S, so that a failed
@@ -21,10 +21,14 @@ TICKS_PER_MESSAGE = 30
 # Set once the ticking is over: its announcement tells the client that every
 # event of the ticks before it has arrived.
 LAST_MESSAGE = "Waiting for Cancel"
+# Wraps to more lines than any screen has room for.
+LONG_MESSAGE = "Reading /data/assays/plate-0001.csv " * 150
 
 
-def show_progress(control_dir: str) -> dict:
+def show_progress(control_dir: str, message: str = "") -> dict:
     progress = ProgressDialog()
+    if message:
+        progress.setMessage(message)
     progress.show()
     deadline = time.monotonic() + GIVE_UP_S
     # The ticks start once the client listens for their events.
@@ -73,6 +77,7 @@ if __name__ == "__main__":
     # Keys that xdotool sends together arrive within the type-ahead interval
     # however busy the machine; nothing typed later belongs to the same name.
     kelvarahost.set_keyboard_input_interval(60000)
-    show = {"progress": show_progress, "selection": show_selection, "display": show_display}
+    show = {"progress": show_progress, "long-progress": lambda control_dir: show_progress(control_dir, LONG_MESSAGE),
+            "selection": show_selection, "display": show_display}
     dialog, control_dir = sys.argv[1:3]
     print(json.dumps(show[dialog](control_dir)), flush=True)
