@@ -33,7 +33,10 @@ SCREENS = ((1366, 768), (1024, 600))
 WESTON_OUTPUT = (1300, 740)
 WESTON_PANEL = "panel for output"  # in the line of the panel's view in weston's scene graph
 # How long anything that should happen at once may take on a busy machine.
-WAIT_S = 5.0
+WAIT_S = 10.0
+# How long a server or a host may take to start on one: it costs nothing
+# when all goes well, and a slow start is no fault of the dialogs.
+START_S = 60.0
 # Where the Qt in use has no AT-SPI state for a row's check box, the row's
 # accessible description tells it, in these words.
 DESCRIBED_CHECK_STATES = {"checked", "not checked", "partially checked"}
@@ -125,7 +128,7 @@ class Desktop:
                                       "-nolisten", "tcp"], pass_fds=(writer,), stderr=subprocess.DEVNULL)
         os.close(writer)
         number = b""
-        while not number.endswith(b"\n") and select.select([ready], [], [], WAIT_S)[0]:
+        while not number.endswith(b"\n") and select.select([ready], [], [], START_S)[0]:
             chunk = os.read(ready, 16)
             if not chunk:
                 break
@@ -140,7 +143,7 @@ class Desktop:
                         XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM="xcb")
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
-        if not wait_for(self.work_area):
+        if not wait_for(self.work_area, START_S):
             self.close()
             raise RuntimeError("openbox did not start")
 
@@ -181,7 +184,7 @@ class Weston:
             ["weston", "--backend=headless-backend.so", "--width=%d" % WESTON_OUTPUT[0],
              "--height=%d" % WESTON_OUTPUT[1], "--socket=wayland-kelvara", "--idle-time=0", "--no-config", "--debug"],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(self.panel_bottom):
+        if not wait_for(self.panel_bottom, START_S):
             stop(self.compositor)
             raise RuntimeError("weston with its desktop shell did not start")
 
@@ -225,7 +228,7 @@ class Host:
                 if app is not None and app.get_process_id() == self.process.pid and app.childCount:
                     return app[0]
             return None
-        return wait_for(shown)
+        return wait_for(shown, START_S)
 
     def result(self):
         """What the script printed once the dialog was answered, or None while it is still shown."""
@@ -292,7 +295,7 @@ def check_on_output(host_program, weston, dialog, home):
             return windows and all(x1 >= 0 and y1 >= panel_bottom and x2 <= WESTON_OUTPUT[0]
                                    and y2 <= WESTON_OUTPUT[1] for x1, y1, x2, y2 in windows)
 
-        wait_for(on_output)
+        wait_for(on_output, START_S)
         check(f"{dialog} on Weston at {WESTON_OUTPUT[0]}x{WESTON_OUTPUT[1]}: the window and its buttons lie on"
               " the output below the panel, as the first window", bool(on_output()),
               f"window (x1, y1, x2, y2) {weston.views(f'PID {host.process.pid},')}, panel bottom {panel_bottom}")
@@ -413,7 +416,7 @@ def meet(host_program, desktop, dialog, with_flow, log, home):
     host = Host(host_program, desktop, dialog, control_dir)
     try:
         if not host.window():
-            check(f"{dialog}: shown", False, f"no window over AT-SPI within {WAIT_S} s")
+            check(f"{dialog}: shown", False, f"no window over AT-SPI within {START_S} s")
         else:
             check_frame(desktop, host, dialog)
             if with_flow and dialog in CHECKLISTS:
